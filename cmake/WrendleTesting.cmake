@@ -1,0 +1,24 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# A gtest main that keeps JUCE's GUI subsystem (message manager) alive for the
+# whole run, as a host would.
+add_library(wrendle_test_main STATIC "${PROJECT_SOURCE_DIR}/tests/support/JuceTestMain.cpp")
+target_link_libraries(wrendle_test_main PUBLIC wrendle_juce GTest::gtest)
+
+set(WRENDLE_TEST_HOME "${PROJECT_BINARY_DIR}/test-home")
+
+# wrendle_add_test(<target> SOURCES <files...> LIBS <targets...>)
+# Every test case becomes its own ctest entry named "<target>.<Suite>.<Case>";
+# HOME points into the build tree so no test ever sees the real user's folders.
+# Cases of one executable share that HOME, so they never run at the same time.
+function(wrendle_add_test target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest wrendle_warnings)
+    file(MAKE_DIRECTORY "${WRENDLE_TEST_HOME}/${target}")
+    gtest_discover_tests(${target}
+        TEST_PREFIX "${target}."
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target}" RESOURCE_LOCK "${target}")
+endfunction()

@@ -1,0 +1,565 @@
+/* Tests of wrendle-host, run as a subprocess against the fixture module (see
+   fixture/GainFixture.c): a stereo gain with a "Gain" parameter (CLAP value =
+   linear gain 0..4, text in dB), 16 samples of latency made by a real delay
+   line, and a reported tail of 32 samples. */
+
+#include "MiniJson.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if ! defined(_WIN32)
+    #include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr int fixtureLatencySamples = 16;
+constexpr int fixtureTailSamples = 32;
+
+//==============================================================================
+struct ToolResult
+{
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string quoteArgument (const std::string& argument)
+{
+#if defined(_WIN32)
+    return "\"" + argument + "\"";
+#else
+    std::string quoted = "'";
+
+    for (const auto c : argument)
+        quoted += (c == '\'') ? std::string ("'\\''") : std::string (1, c);
+
+    return quoted + "'";
+#endif
+}
+
+std::string readWholeFile (const fs::path& path)
+{
+    std::ifstream file (path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+/** A private folder per test, removed afterwards. */
+class TempFolder
+{
+public:
+    TempFolder()
+    {
+        std::random_device random;
+        path = fs::temp_directory_path() / ("wrendle-host-test-" + std::to_string (random()) + std::to_string (random()));
+        fs::create_directories (path);
+    }
+
+    ~TempFolder()
+    {
+        std::error_code ec;
+        fs::remove_all (path, ec);
+    }
+
+    TempFolder (const TempFolder&) = delete;
+    TempFolder& operator= (const TempFolder&) = delete;
+
+    fs::path operator/ (const std::string& name) const { return path / name; }
+
+    std::vector<std::string> fileNames() const
+    {
+        std::vector<std::string> names;
+
+        for (const auto& item : fs::directory_iterator (path))
+            names.push_back (item.path().filename().string());
+
+        std::sort (names.begin(), names.end());
+        return names;
+    }
+
+    fs::path path;
+};
+
+ToolResult runTool (const std::vector<std::string>& arguments, const TempFolder& folder)
+{
+    const auto outPath = folder / "tool-stdout.txt";
+    const auto errPath = folder / "tool-stderr.txt";
+
+    std::string command = quoteArgument (WRENDLE_HOST_EXECUTABLE);
+
+    for (const auto& argument : arguments)
+        command += " " + quoteArgument (argument);
+
+#if defined(_WIN32)
+    const char* const noInput = " <NUL";
+#else
+    const char* const noInput = " </dev/null";
+#endif
+    command += " >" + quoteArgument (outPath.string()) + " 2>" + quoteArgument (errPath.string()) + noInput;
+
+    const int status = std::system (command.c_str());
+
+    ToolResult result;
+#if defined(_WIN32)
+    result.exitCode = status;
+#else
+    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+#endif
+    result.out = readWholeFile (outPath);
+    result.err = readWholeFile (errPath);
+    fs::remove (outPath);
+    fs::remove (errPath);
+    return result;
+}
+
+//==============================================================================
+struct Audio
+{
+    int channels = 0;
+    int sampleRateHz = 0;
+    std::vector<float> interleaved;
+
+    size_t frames() const { return channels > 0 ? interleaved.size() / static_cast<size_t> (channels) : 0; }
+    float at (size_t frame, int channel) const { return interleaved[frame * static_cast<size_t> (channels) + static_cast<size_t> (channel)]; }
+};
+
+/** Deterministic noise, different in every channel, so that a shift by one
+    sample or a swapped channel shows as a large error.
+*/
+Audio makeNoise (int channels, size_t frames, int sampleRateHz, unsigned seed)
+{
+    Audio audio;
+    audio.channels = channels;
+    audio.sampleRateHz = sampleRateHz;
+    std::mt19937 random (seed);
+    std::uniform_real_distribution<float> uniform (-0.45f, 0.45f);
+
+    for (size_t i = 0; i < frames * static_cast<size_t> (channels); ++i)
+        audio.interleaved.push_back (uniform (random));
+
+    // A known peak for the level summary: exactly 0.5 at one sample.
+    if (! audio.interleaved.empty())
+        audio.interleaved[audio.interleaved.size() / 2] = 0.5f;
+
+    return audio;
+}
+
+void writeWav (const fs::path& path, const Audio& audio)
+{
+    SF_INFO info {};
+    info.channels = audio.channels;
+    info.samplerate = audio.sampleRateHz;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+
+    SNDFILE* file = sf_open (path.string().c_str(), SFM_WRITE, &info);
+    ASSERT_NE (file, nullptr) << sf_strerror (nullptr);
+    ASSERT_EQ (sf_writef_float (file, audio.interleaved.data(), static_cast<sf_count_t> (audio.frames())),
+               static_cast<sf_count_t> (audio.frames()));
+    sf_close (file);
+}
+
+Audio readWav (const fs::path& path)
+{
+    SF_INFO info {};
+    SNDFILE* file = sf_open (path.string().c_str(), SFM_READ, &info);
+    Audio audio;
+
+    if (file == nullptr)
+    {
+        ADD_FAILURE() << "cannot read " << path << ": " << sf_strerror (nullptr);
+        return audio;
+    }
+
+    audio.channels = info.channels;
+    audio.sampleRateHz = info.samplerate;
+    audio.interleaved.resize (static_cast<size_t> (info.frames) * static_cast<size_t> (info.channels));
+    sf_readf_float (file, audio.interleaved.data(), info.frames);
+    sf_close (file);
+    return audio;
+}
+
+bool contains (const std::string& text, const std::string& part)
+{
+    return text.find (part) != std::string::npos;
+}
+
+size_t lineCount (const std::string& text)
+{
+    return static_cast<size_t> (std::count (text.begin(), text.end(), '\n'));
+}
+
+size_t occurrences (const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+
+    for (auto at = text.find (part); at != std::string::npos; at = text.find (part, at + part.size()))
+        ++count;
+
+    return count;
+}
+
+/** The last complete line, without its newline. */
+std::string lastLine (const std::string& text)
+{
+    if (text.empty() || text.back() != '\n')
+        return {};
+
+    const auto start = text.rfind ('\n', text.size() - 2);
+    return text.substr (start == std::string::npos ? 0 : start + 1, text.size() - 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+//==============================================================================
+TEST (WrendleHostInfo, ShowsTheDescriptorParameterLatencyAndTailAsText)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "info", FIXTURE_MODULE }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, "Fixture Gain 2.3.4\n")) << result.out;
+    EXPECT_TRUE (contains (result.out, "test.wrendle-host.gain")) << result.out;
+    EXPECT_TRUE (contains (result.out, "audio-effect, stereo")) << result.out;
+    EXPECT_TRUE (contains (result.out, "3 in this module")) << result.out;
+
+    // One parameter row: id, name, range, default, the plug-in's text for the default, flags.
+    EXPECT_TRUE (contains (result.out, "Parameters (1)")) << result.out;
+    std::istringstream lines (result.out);
+    std::string line, gainRow;
+
+    while (std::getline (lines, line))
+        if (contains (line, " Gain "))
+            gainRow = line;
+
+    ASSERT_FALSE (gainRow.empty()) << result.out;
+    std::istringstream cells (gainRow);
+    std::string id, name, low, dots, high, defaultValue, defaultText, unit, flags;
+    cells >> id >> name >> low >> dots >> high >> defaultValue >> defaultText >> unit >> flags;
+    EXPECT_EQ (id, "7");
+    EXPECT_EQ (name, "Gain");
+    EXPECT_EQ (low + dots + high, "0..4");
+    EXPECT_EQ (defaultValue, "1");
+    EXPECT_EQ (defaultText + " " + unit, "0.00 dB");
+    EXPECT_EQ (flags, "automatable");
+
+    EXPECT_TRUE (contains (result.out, "latency      16 samples")) << result.out;
+    EXPECT_TRUE (contains (result.out, "tail         32 samples")) << result.out;
+    EXPECT_TRUE (contains (result.out, "clap.audio-ports clap.params clap.latency clap.tail\n")) << result.out;
+    EXPECT_FALSE (contains (result.err, "thread check failed")) << result.err;
+}
+
+TEST (WrendleHostInfo, PrintsOnlyJsonThatParsesAndHoldsTheSameFacts)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "info", FIXTURE_MODULE, "--json", "--rate", "44100" }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    minijson::Value json;
+    ASSERT_NO_THROW (json = minijson::parse (result.out)) << result.out;
+
+    EXPECT_EQ (json["plugin"]["id"].string, "test.wrendle-host.gain");
+    EXPECT_EQ (json["plugin"]["name"].string, "Fixture Gain");
+    EXPECT_EQ (json["plugin"]["version"].string, "2.3.4");
+    ASSERT_EQ (json["plugin"]["features"].array.size(), 2u);
+    EXPECT_EQ (json["plugin"]["features"][0].string, "audio-effect");
+    EXPECT_EQ (json["plugins_in_module"].array.size(), 3u);
+
+    std::vector<std::string> extensions;
+
+    for (const auto& item : json["extensions"].array)
+        extensions.push_back (item.string);
+
+    EXPECT_EQ (extensions, (std::vector<std::string> { "clap.audio-ports", "clap.params", "clap.latency", "clap.tail" }));
+    EXPECT_TRUE (json["gui"].isNull());
+
+    const auto& input = json["audio_ports"]["inputs"][0];
+    EXPECT_EQ (input["name"].string, "Main In");
+    EXPECT_EQ (input["channels"].number, 2.0);
+    EXPECT_EQ (input["port_type"].string, "stereo");
+    EXPECT_EQ (input["flags"][0].string, "main");
+    EXPECT_TRUE (input["in_place_pair"].isNull());
+    EXPECT_EQ (json["audio_ports"]["outputs"][0]["id"].number, 20.0);
+
+    ASSERT_EQ (json["parameters"].array.size(), 1u);
+    const auto& gain = json["parameters"][0];
+    EXPECT_EQ (gain["id"].number, 7.0);
+    EXPECT_EQ (gain["name"].string, "Gain");
+    EXPECT_EQ (gain["min"].number, 0.0);
+    EXPECT_EQ (gain["max"].number, 4.0);
+    EXPECT_EQ (gain["default"].number, 1.0);
+    EXPECT_EQ (gain["default_text"].string, "0.00 dB");
+    EXPECT_EQ (gain["flags"][0].string, "automatable");
+
+    const auto& activation = json["activation"];
+    EXPECT_TRUE (activation["ok"].boolean);
+    EXPECT_EQ (activation["sample_rate"].number, 44100.0);
+    EXPECT_EQ (activation["latency_samples"].number, 16.0);
+    EXPECT_EQ (activation["tail_samples"].number, 32.0);
+    EXPECT_FALSE (activation["tail_infinite"].boolean);
+}
+
+//==============================================================================
+struct RenderCase
+{
+    const char* description;
+    std::vector<std::string> extraArguments;
+    int inputChannels;
+    double expectedGain;
+    int expectedTailFrames;
+};
+
+void PrintTo (const RenderCase& test, std::ostream* out) { *out << test.description; }
+
+class WrendleHostRender : public ::testing::TestWithParam<RenderCase>
+{
+};
+
+TEST_P (WrendleHostRender, AppliesTheGainWithLatencyCompensatedSampleExact)
+{
+    const auto& test = GetParam();
+    TempFolder folder;
+    constexpr int rateHz = 48000;
+    constexpr size_t inputFrames = 1000; // no multiple of any block size used
+
+    const auto input = makeNoise (test.inputChannels, inputFrames, rateHz, 1234);
+    writeWav (folder / "in.wav", input);
+
+    std::vector<std::string> arguments { "render", FIXTURE_MODULE, (folder / "in.wav").string(), (folder / "out.wav").string() };
+    arguments.insert (arguments.end(), test.extraArguments.begin(), test.extraArguments.end());
+    const auto result = runTool (arguments, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    const auto output = readWav (folder / "out.wav");
+
+    ASSERT_EQ (output.channels, 2);
+    EXPECT_EQ (output.sampleRateHz, rateHz);
+    ASSERT_EQ (output.frames(), inputFrames + static_cast<size_t> (test.expectedTailFrames));
+
+    double worstError = 0.0;
+
+    for (size_t frame = 0; frame < inputFrames; ++frame)
+    {
+        for (int channel = 0; channel < 2; ++channel)
+        {
+            const auto in = input.at (frame, input.channels == 1 ? 0 : channel);
+            worstError = std::max (worstError, std::abs (output.at (frame, channel) - test.expectedGain * in));
+        }
+    }
+
+    EXPECT_LT (worstError, 1.0e-6) << "output does not equal gain x input, frame for frame";
+
+    for (size_t frame = inputFrames; frame < output.frames(); ++frame)
+        for (int channel = 0; channel < 2; ++channel)
+            ASSERT_EQ (output.at (frame, channel), 0.0f) << "tail frame " << frame;
+
+    // The host served the plug-in's callback request on its main thread and
+    // answered its thread checks as a real host would.
+    EXPECT_TRUE (contains (result.err, "main-thread callback ran")) << result.err;
+    EXPECT_FALSE (contains (result.err, "thread check failed")) << result.err;
+    EXPECT_FALSE (contains (result.err, "plug-in [error]")) << result.err;
+
+    // Summary: one line on stdout.
+    EXPECT_EQ (lineCount (result.out), 1u) << result.out;
+    EXPECT_TRUE (contains (result.out, "latency 16")) << result.out;
+    EXPECT_EQ (folder.fileNames(), (std::vector<std::string> { "in.wav", "out.wav" }));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Cases,
+    WrendleHostRender,
+    ::testing::Values (
+        RenderCase { "GainAsTextGoesThroughThePluginsParser", { "--set", "Gain=-12 dB" }, 2, std::pow (10.0, -12.0 / 20.0), fixtureTailSamples },
+        RenderCase { "GainAsPlainNumberIsTheClapValue", { "--set", "Gain=0.5" }, 2, 0.5, fixtureTailSamples },
+        RenderCase { "NameMatchesIgnoringCase", { "--set=gain=2" }, 2, 2.0, fixtureTailSamples },
+        RenderCase { "LastSettingWins", { "--set", "Gain=3", "--set", "Gain=0.25" }, 2, 0.25, fixtureTailSamples },
+        RenderCase { "WithoutSettingsTheDefaultApplies", {}, 2, 1.0, fixtureTailSamples },
+        RenderCase { "MonoInputFeedsBothChannels", { "--set", "Gain=0.5" }, 1, 0.5, fixtureTailSamples },
+        RenderCase { "BlocksShorterThanTheLatency", { "--block", "7", "--set", "Gain=0.5" }, 2, 0.5, fixtureTailSamples },
+        RenderCase { "OneBlockForTheWholeFile", { "--block", "4096" }, 2, 1.0, fixtureTailSamples },
+        RenderCase { "ZeroTailEndsWithTheInput", { "--tail", "0" }, 2, 1.0, 0 },
+        RenderCase { "TailInSecondsAddsFrames", { "--tail", "0.01", "--block", "64" }, 2, 1.0, 480 }),
+    [] (const ::testing::TestParamInfo<RenderCase>& info) { return std::string (info.param.description); });
+
+TEST (WrendleHostRenderSummary, ReportsPeakLevelsInAndOutInDecibels)
+{
+    TempFolder folder;
+    writeWav (folder / "in.wav", makeNoise (2, 2000, 48000, 99)); // peak exactly 0.5
+    const auto result = runTool ({ "render", FIXTURE_MODULE, (folder / "in.wav").string(), (folder / "out.wav").string(),
+                                   "--set", "Gain=0.5" },
+                                 folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, "in peak -6.02 dBFS")) << result.out;
+    EXPECT_TRUE (contains (result.out, "out peak -12.04 dBFS")) << result.out;
+    EXPECT_TRUE (contains (result.out, "CPU ")) << result.out;
+}
+
+TEST (WrendleHostRenderOutput, ReplacesAnExistingFileWhole)
+{
+    TempFolder folder;
+    writeWav (folder / "in.wav", makeNoise (2, 300, 44100, 7));
+    {
+        std::ofstream old (folder / "out.wav");
+        old << std::string (100000, 'x');
+    }
+
+    const auto result = runTool ({ "render", FIXTURE_MODULE, (folder / "in.wav").string(), (folder / "out.wav").string(), "--tail", "0" },
+                                 folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    const auto output = readWav (folder / "out.wav");
+    EXPECT_EQ (output.frames(), 300u);
+    EXPECT_EQ (output.sampleRateHz, 44100);
+    EXPECT_EQ (folder.fileNames(), (std::vector<std::string> { "in.wav", "out.wav" }));
+}
+
+//==============================================================================
+struct FailureCase
+{
+    const char* description;
+    std::vector<std::string> arguments; ///< "IN", "OUT" and "TEXT" stand for files in the test folder
+    const char* expectedMessage;
+};
+
+void PrintTo (const FailureCase& test, std::ostream* out) { *out << test.description; }
+
+class WrendleHostFailure : public ::testing::TestWithParam<FailureCase>
+{
+};
+
+TEST_P (WrendleHostFailure, ExitsWithCodeTwoAndOneClearLine)
+{
+    const auto& test = GetParam();
+    TempFolder folder;
+    writeWav (folder / "in.wav", makeNoise (2, 500, 48000, 5));
+    {
+        std::ofstream text (folder / "notes.wav");
+        text << "this is not audio\n";
+    }
+
+    std::vector<std::string> arguments;
+
+    for (const auto& argument : test.arguments)
+    {
+        if (argument == "IN")
+            arguments.push_back ((folder / "in.wav").string());
+        else if (argument == "OUT")
+            arguments.push_back ((folder / "out.wav").string());
+        else if (argument == "TEXT")
+            arguments.push_back ((folder / "notes.wav").string());
+        else
+            arguments.push_back (argument);
+    }
+
+    const auto result = runTool (arguments, folder);
+
+    // The plug-in may have written to stderr before; the host's verdict is the
+    // one error line at the end.
+    const auto errorLine = lastLine (result.err);
+    EXPECT_EQ (result.exitCode, 2) << result.err;
+    EXPECT_EQ (errorLine.rfind ("wrendle-host: error: ", 0), 0u) << result.err;
+    EXPECT_TRUE (contains (errorLine, test.expectedMessage)) << result.err;
+    EXPECT_EQ (occurrences (result.err, "wrendle-host: error:"), 1u) << result.err;
+    EXPECT_FALSE (fs::exists (folder / "out.wav")) << "a failed render must not leave an output";
+    EXPECT_EQ (folder.fileNames(), (std::vector<std::string> { "in.wav", "notes.wav" }));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Cases,
+    WrendleHostFailure,
+    ::testing::Values (
+        FailureCase { "MissingModule", { "info", "/nonexistent/folder/Nothing.clap" }, "no such file" },
+        FailureCase { "LibraryWithoutClapEntry", { "info", FIXTURE_NO_ENTRY_MODULE }, "exports no clap_entry" },
+        FailureCase { "EntryInitReturnsFalse", { "info", FIXTURE_INIT_FAILS_MODULE }, "refused to initialise" },
+        FailureCase { "UnknownPluginId", { "info", FIXTURE_MODULE, "--id", "no.such.plugin" },
+                      "no plug-in with id 'no.such.plugin' (it offers: test.wrendle-host.gain," },
+        FailureCase { "RenderWithUnknownPluginId", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "no.such.plugin" },
+                      "no plug-in with id 'no.such.plugin'" },
+        FailureCase { "InfoWhenActivationFails", { "info", FIXTURE_MODULE, "--id", "test.wrendle-host.activate-fails" },
+                      "failed to activate" },
+        FailureCase { "RenderWhenActivationFails", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.activate-fails" },
+                      "failed to activate" },
+        FailureCase { "ProcessReturnsError", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.process-fails" },
+                      "CLAP_PROCESS_ERROR" },
+        FailureCase { "InputIsNotAudio", { "render", FIXTURE_MODULE, "TEXT", "OUT" }, "cannot read" },
+        FailureCase { "InputIsMissing", { "render", FIXTURE_MODULE, "/nonexistent/in.wav", "OUT" }, "cannot read" },
+        FailureCase { "RenderWithMissingModule", { "render", "/nonexistent/Nothing.clap", "IN", "OUT" }, "no such file" }),
+    [] (const ::testing::TestParamInfo<FailureCase>& info) { return std::string (info.param.description); });
+
+//==============================================================================
+struct UsageCase
+{
+    const char* description;
+    std::vector<std::string> arguments;
+    const char* expectedMessage;
+    bool printsUsage;
+};
+
+void PrintTo (const UsageCase& test, std::ostream* out) { *out << test.description; }
+
+class WrendleHostUsage : public ::testing::TestWithParam<UsageCase>
+{
+};
+
+TEST_P (WrendleHostUsage, ExitsWithCodeOneAndSaysWhy)
+{
+    const auto& test = GetParam();
+    TempFolder folder;
+    writeWav (folder / "in.wav", makeNoise (2, 100, 48000, 3));
+
+    std::vector<std::string> arguments;
+
+    for (const auto& argument : test.arguments)
+        arguments.push_back (argument == "IN" ? (folder / "in.wav").string() : argument == "OUT" ? (folder / "out.wav").string() : argument);
+
+    const auto result = runTool (arguments, folder);
+
+    EXPECT_EQ (result.exitCode, 1) << result.err;
+    EXPECT_TRUE (contains (result.err, test.expectedMessage)) << result.err;
+    EXPECT_EQ (contains (result.err, "Usage:"), test.printsUsage) << result.err;
+    EXPECT_FALSE (fs::exists (folder / "out.wav"));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Cases,
+    WrendleHostUsage,
+    ::testing::Values (
+        UsageCase { "NoArguments", {}, "Usage:", true },
+        UsageCase { "UnknownCommand", { "play", FIXTURE_MODULE }, "unknown command 'play'", true },
+        UsageCase { "RenderWithoutFiles", { "render", FIXTURE_MODULE }, "render needs PATH, IN.wav and OUT.wav", true },
+        UsageCase { "UnknownOption", { "info", FIXTURE_MODULE, "--colour" }, "unknown option '--colour'", true },
+        UsageCase { "BlockOfZeroFrames", { "render", FIXTURE_MODULE, "IN", "OUT", "--block", "0" }, "--block", true },
+        UsageCase { "NegativeTail", { "render", FIXTURE_MODULE, "IN", "OUT", "--tail", "-1" }, "--tail", true },
+        UsageCase { "SetWithoutValue", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain" }, "NAME=VALUE", true },
+        UsageCase { "UnknownParameter", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Drive=1" },
+                    "no parameter named 'Drive'", false },
+        UsageCase { "NumberOutsideTheRange", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=9" },
+                    "outside the range 0 .. 4", false },
+        UsageCase { "TextThePluginCannotRead", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=loud" },
+                    "cannot read 'loud'", false }),
+    [] (const ::testing::TestParamInfo<UsageCase>& info) { return std::string (info.param.description); });
+
+TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "--help" }, folder);
+
+    EXPECT_EQ (result.exitCode, 0);
+    EXPECT_TRUE (contains (result.out, "wrendle-host info PATH")) << result.out;
+    EXPECT_TRUE (contains (result.out, "Exit status")) << result.out;
+}
+
+} // namespace

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite. Tests that need a display
+# get a virtual one; none of them needs a real one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-dependencies.sh
+
+build_dir="${WRENDLE_BUILD_DIR:-build}"
+cmake -B "$build_dir" -DCMAKE_BUILD_TYPE=Release ${WRENDLE_CMAKE_ARGS:-}
+cmake --build "$build_dir" -j"$(nproc)"
+
+# Without a display, the GUI tests get a virtual one.
+runner=()
+if [ -z "${DISPLAY:-}" ]; then
+    runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
+"${runner[@]}" ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

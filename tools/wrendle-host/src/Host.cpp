@@ -1,0 +1,196 @@
+#include "Host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace wrendlehost
+{
+
+namespace
+{
+    /** Set on the thread that currently plays the audio thread. */
+    thread_local bool threadIsInAudioScope = false;
+
+    const char* severityName (wrendle_host_log_severity severity) noexcept
+    {
+        switch (severity)
+        {
+            case WRENDLE_HOST_LOG_DEBUG:               return "debug";
+            case WRENDLE_HOST_LOG_INFO:                return "info";
+            case WRENDLE_HOST_LOG_WARNING:             return "warning";
+            case WRENDLE_HOST_LOG_ERROR:               return "error";
+            case WRENDLE_HOST_LOG_FATAL:               return "fatal";
+            case WRENDLE_HOST_LOG_HOST_MISBEHAVING:    return "host misbehaving";
+            case WRENDLE_HOST_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
+            default:                                   return "log";
+        }
+    }
+
+    constexpr int maxCallbackRounds = 16;
+} // namespace
+
+const wrendle_host_log_t Host::logExtension { &Host::log };
+const clap_host_thread_check_t Host::threadCheckExtension { &Host::threadCheckIsMain, &Host::threadCheckIsAudio };
+const clap_host_params_t Host::paramsExtension { &Host::paramsRescan, &Host::paramsClear, &Host::paramsRequestFlush };
+const clap_host_latency_t Host::latencyExtension { &Host::latencyChangedCallback };
+const clap_host_state_t Host::stateExtension { &Host::stateMarkDirty };
+const wrendle_host_tail_t Host::tailExtension { &Host::tailChanged };
+
+Host::Host (bool showDebugLogs)
+    : showDebug (showDebugLogs), mainThreadId (std::this_thread::get_id())
+{
+    clapHost.clap_version = CLAP_VERSION;
+    clapHost.host_data = this;
+    clapHost.name = "wrendle-host";
+    clapHost.vendor = "Kestrivane";
+    clapHost.url = "";
+    clapHost.version = WRENDLE_HOST_VERSION;
+    clapHost.get_extension = &Host::getExtension;
+    clapHost.request_restart = &Host::requestRestart;
+    clapHost.request_process = &Host::requestProcess;
+    clapHost.request_callback = &Host::requestCallback;
+}
+
+Host::~Host() = default;
+
+bool Host::isMainThread() const noexcept
+{
+    return ! threadIsInAudioScope && std::this_thread::get_id() == mainThreadId;
+}
+
+bool Host::isAudioThread() const noexcept
+{
+    return threadIsInAudioScope;
+}
+
+Host::AudioThreadScope::AudioThreadScope() noexcept
+    : previous (threadIsInAudioScope)
+{
+    threadIsInAudioScope = true;
+}
+
+Host::AudioThreadScope::~AudioThreadScope()
+{
+    threadIsInAudioScope = previous;
+}
+
+void Host::runRequestedCallbacks()
+{
+    if (plugin == nullptr || plugin->on_main_thread == nullptr || runningCallback || ! isMainThread())
+        return;
+
+    runningCallback = true;
+
+    // A plug-in may ask again from inside on_main_thread; serve it, but never
+    // spin forever on one that asks every time.
+    for (int round = 0; round < maxCallbackRounds && callbackRequested.exchange (false); ++round)
+        plugin->on_main_thread (plugin);
+
+    runningCallback = false;
+}
+
+Host* Host::fromClap (const clap_host_t* host) noexcept
+{
+    return host != nullptr ? static_cast<Host*> (host->host_data) : nullptr;
+}
+
+const void* CLAP_ABI Host::getExtension (const clap_host_t*, const char* extensionId)
+{
+    if (extensionId == nullptr)
+        return nullptr;
+
+    const std::string id (extensionId);
+
+    if (id == WRENDLE_HOST_EXT_LOG)       return &logExtension;
+    if (id == CLAP_EXT_THREAD_CHECK)      return &threadCheckExtension;
+    if (id == CLAP_EXT_PARAMS)            return &paramsExtension;
+    if (id == CLAP_EXT_LATENCY)           return &latencyExtension;
+    if (id == CLAP_EXT_STATE)             return &stateExtension;
+    if (id == WRENDLE_HOST_EXT_TAIL)      return &tailExtension;
+
+    // No GUI: this host never shows a window, so "clap.gui" stays unanswered,
+    // like every other extension it does not serve.
+    return nullptr;
+}
+
+void CLAP_ABI Host::requestRestart (const clap_host_t* host)
+{
+    if (auto* self = fromClap (host))
+        self->restartRequested = true;
+}
+
+void CLAP_ABI Host::requestProcess (const clap_host_t*)
+{
+    // Offline rendering processes every block anyway.
+}
+
+void CLAP_ABI Host::requestCallback (const clap_host_t* host)
+{
+    if (auto* self = fromClap (host))
+        self->callbackRequested = true;
+}
+
+void CLAP_ABI Host::log (const clap_host_t* host, wrendle_host_log_severity severity, const char* message)
+{
+    const auto* self = fromClap (host);
+
+    if (severity == WRENDLE_HOST_LOG_DEBUG && (self == nullptr || ! self->showDebug))
+        return;
+
+    std::string text (message != nullptr ? message : "");
+
+    while (! text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+
+    // One write per line, so lines from several threads never interleave.
+    const auto line = std::string ("plug-in [") + severityName (severity) + "]: " + text + "\n";
+    std::fputs (line.c_str(), stderr);
+    std::fflush (stderr);
+}
+
+bool CLAP_ABI Host::threadCheckIsMain (const clap_host_t* host)
+{
+    const auto* self = fromClap (host);
+    return self != nullptr && self->isMainThread();
+}
+
+bool CLAP_ABI Host::threadCheckIsAudio (const clap_host_t* host)
+{
+    const auto* self = fromClap (host);
+    return self != nullptr && self->isAudioThread();
+}
+
+void CLAP_ABI Host::paramsRescan (const clap_host_t*, clap_param_rescan_flags)
+{
+    // Parameter lists are read fresh by each command; nothing is cached to rescan.
+}
+
+void CLAP_ABI Host::paramsClear (const clap_host_t*, clap_id, clap_param_clear_flags)
+{
+    // No automation or modulation is stored.
+}
+
+void CLAP_ABI Host::paramsRequestFlush (const clap_host_t*)
+{
+    // Output parameter events are accepted and dropped while processing, so a
+    // flush outside processing has nothing to deliver them to.
+}
+
+void CLAP_ABI Host::latencyChangedCallback (const clap_host_t* host)
+{
+    if (auto* self = fromClap (host))
+        self->latencyChanged = true;
+}
+
+void CLAP_ABI Host::stateMarkDirty (const clap_host_t*)
+{
+    // No project to save.
+}
+
+void CLAP_ABI Host::tailChanged (const clap_host_t*)
+{
+    // The tail is read once after activation.
+}
+
+} // namespace wrendlehost

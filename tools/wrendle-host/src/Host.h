@@ -1,0 +1,107 @@
+#pragma once
+
+#include "LocalClapExtensions.h"
+
+#include <clap/ext/latency.h>
+#include <clap/ext/params.h>
+#include <clap/ext/state.h>
+#include <clap/ext/thread-check.h>
+#include <clap/host.h>
+
+#include <atomic>
+#include <thread>
+
+namespace wrendlehost
+{
+
+/** The host side that a plug-in sees: the `clap_host` record named
+    "wrendle-host" and its extensions (log, thread-check, params, latency, state,
+    tail; no GUI).
+
+    This host is single-threaded: the thread that creates it is the main thread,
+    and the audio work runs on that same thread inside an AudioThreadScope. While
+    a scope is open the thread-check extension answers "audio thread" and not
+    "main thread", so a plug-in that checks where it is called behaves as under a
+    real host with a separate audio thread.
+
+    Only one Host may exist at a time (the thread-check answers rely on it).
+*/
+class Host
+{
+public:
+    explicit Host (bool showDebugLogs);
+    ~Host();
+
+    Host (const Host&) = delete;
+    Host& operator= (const Host&) = delete;
+
+    const clap_host_t* getClapHost() const noexcept { return &clapHost; }
+
+    /** The plug-in whose on_main_thread is called for request_callback. */
+    void setPlugin (const clap_plugin_t* pluginToServe) noexcept { plugin = pluginToServe; }
+
+    /** Runs the plug-in's on_main_thread when it asked for a callback since the
+        last call. Call on the main thread, outside any AudioThreadScope.
+    */
+    void runRequestedCallbacks();
+
+    /** True (and cleared) when the plug-in reported a latency change. */
+    bool takeLatencyChanged() noexcept { return latencyChanged.exchange (false); }
+
+    /** True (and cleared) when the plug-in asked for a restart. */
+    bool takeRestartRequested() noexcept { return restartRequested.exchange (false); }
+
+    bool isMainThread() const noexcept;
+    bool isAudioThread() const noexcept;
+
+    /** Marks the calling thread as the audio thread while it lives. */
+    class AudioThreadScope
+    {
+    public:
+        AudioThreadScope() noexcept;
+        ~AudioThreadScope();
+
+        AudioThreadScope (const AudioThreadScope&) = delete;
+        AudioThreadScope& operator= (const AudioThreadScope&) = delete;
+
+    private:
+        bool previous;
+    };
+
+private:
+    static Host* fromClap (const clap_host_t* host) noexcept;
+
+    static const void* CLAP_ABI getExtension (const clap_host_t* host, const char* extensionId);
+    static void CLAP_ABI requestRestart (const clap_host_t* host);
+    static void CLAP_ABI requestProcess (const clap_host_t* host);
+    static void CLAP_ABI requestCallback (const clap_host_t* host);
+
+    static void CLAP_ABI log (const clap_host_t* host, wrendle_host_log_severity severity, const char* message);
+    static bool CLAP_ABI threadCheckIsMain (const clap_host_t* host);
+    static bool CLAP_ABI threadCheckIsAudio (const clap_host_t* host);
+    static void CLAP_ABI paramsRescan (const clap_host_t* host, clap_param_rescan_flags flags);
+    static void CLAP_ABI paramsClear (const clap_host_t* host, clap_id paramId, clap_param_clear_flags flags);
+    static void CLAP_ABI paramsRequestFlush (const clap_host_t* host);
+    static void CLAP_ABI latencyChangedCallback (const clap_host_t* host);
+    static void CLAP_ABI stateMarkDirty (const clap_host_t* host);
+    static void CLAP_ABI tailChanged (const clap_host_t* host);
+
+    clap_host_t clapHost {};
+    const bool showDebug;
+    const std::thread::id mainThreadId;
+    const clap_plugin_t* plugin = nullptr;
+
+    std::atomic<bool> callbackRequested { false };
+    std::atomic<bool> latencyChanged { false };
+    std::atomic<bool> restartRequested { false };
+    bool runningCallback = false;
+
+    static const wrendle_host_log_t logExtension;
+    static const clap_host_thread_check_t threadCheckExtension;
+    static const clap_host_params_t paramsExtension;
+    static const clap_host_latency_t latencyExtension;
+    static const clap_host_state_t stateExtension;
+    static const wrendle_host_tail_t tailExtension;
+};
+
+} // namespace wrendlehost

@@ -1,0 +1,358 @@
+/** wrendle-host: a command-line CLAP host.
+
+    Loads any CLAP module through its `clap_entry`, exactly like a DAW does, and
+    either describes the plug-in (`info`) or runs a WAV file through it offline
+    (`render`). It links no plug-in code, so it checks what users actually get.
+*/
+
+#include "Commands.h"
+#include "HostError.h"
+#include "SystemUtilities.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace wrendlehost
+{
+
+namespace
+{
+    const char* const usageText =
+        "Usage:\n"
+        "  wrendle-host info PATH [--json] [--id PLUGIN_ID] [--rate HZ] [--block FRAMES]\n"
+        "  wrendle-host render PATH IN.wav OUT.wav [--set NAME=VALUE]... [--id PLUGIN_ID]\n"
+        "                      [--rate HZ] [--block FRAMES] [--tail SECONDS] [--no-progress]\n"
+        "  wrendle-host --help | --version\n";
+
+    const char* const helpText =
+        "\n"
+        "Loads a CLAP plug-in module (PATH, e.g. ~/.clap/WrendleFold.clap) through its\n"
+        "clap_entry, as a DAW does.\n"
+        "\n"
+        "info     Shows the plug-in's descriptor, the extensions it offers, its audio\n"
+        "         and note ports, its parameters (id, name, range, default and the\n"
+        "         plug-in's text for the default), and its latency and tail once\n"
+        "         activated.\n"
+        "           --json            print the same facts as JSON\n"
+        "           --rate HZ         sample rate to activate at (default 48000)\n"
+        "           --block FRAMES    largest block to activate for (default 512)\n"
+        "\n"
+        "render   Runs IN.wav (mono or stereo) through the plug-in offline, block by\n"
+        "         block, and writes OUT.wav (32-bit float) with the plug-in's output\n"
+        "         channels. The plug-in's latency is compensated, so OUT.wav lines up\n"
+        "         sample for sample with IN.wav; it is as long as IN.wav plus the tail.\n"
+        "         OUT.wav is replaced only when the render succeeds.\n"
+        "           --set NAME=VALUE  set a parameter as the render starts; NAME is\n"
+        "                             the parameter's name (case and spaces do not\n"
+        "                             matter) or its id. A plain number is taken as\n"
+        "                             the CLAP value; anything else (\"-6 dB\", \"50%\")\n"
+        "                             is read by the plug-in itself. Repeatable.\n"
+        "           --rate HZ         sample rate to run at (default: the file's;\n"
+        "                             no resampling is done)\n"
+        "           --block FRAMES    block size (default 512)\n"
+        "           --tail SECONDS    audio to render after the input ends\n"
+        "                             (default: the tail the plug-in reports)\n"
+        "           --no-progress     never show the progress bar\n"
+        "\n"
+        "Both:      --id PLUGIN_ID    pick a plug-in of a module that holds several\n"
+        "           --verbose         also show the plug-in's debug messages\n"
+        "\n"
+        "Exit status: 0 success, 1 usage error, 2 the module, the plug-in or a file\n"
+        "failed (the reason is printed on one line).\n";
+
+    constexpr uint32_t maxBlockFrames = 1u << 20;
+    constexpr double maxTailSeconds = 24.0 * 3600.0;
+    constexpr double maxSampleRateHz = 10.0e6;
+
+    [[noreturn]] void badArguments (const std::string& message)
+    {
+        throw usageError (message);
+    }
+
+    double parseNumber (const std::string& option, const std::string& text)
+    {
+        char* end = nullptr;
+        const double value = std::strtod (text.c_str(), &end);
+
+        if (text.empty() || end != text.c_str() + text.size() || ! std::isfinite (value))
+            badArguments (option + " needs a number, not '" + text + "'");
+
+        return value;
+    }
+
+    double parseSampleRate (const std::string& text)
+    {
+        const auto rate = parseNumber ("--rate", text);
+
+        if (rate < 1.0 || rate > maxSampleRateHz)
+            badArguments ("--rate must lie between 1 and 10000000 Hz");
+
+        return rate;
+    }
+
+    uint32_t parseBlock (const std::string& text)
+    {
+        const auto frames = parseNumber ("--block", text);
+
+        if (frames < 1.0 || frames > maxBlockFrames || frames != std::floor (frames))
+            badArguments ("--block must be a whole number of frames from 1 to " + std::to_string (maxBlockFrames));
+
+        return static_cast<uint32_t> (frames);
+    }
+
+    /** Splits "--name=value" and takes "--name value" from the next argument. */
+    class ArgumentReader
+    {
+    public:
+        ArgumentReader (int argc, char** argv) : args (argv + 2, argv + argc) {}
+
+        bool next()
+        {
+            if (position >= args.size())
+                return false;
+
+            current = args[position++];
+            inlineValue.clear();
+            hasInlineValue = false;
+
+            if (current.rfind ("--", 0) == 0)
+            {
+                if (const auto equals = current.find ('='); equals != std::string::npos)
+                {
+                    inlineValue = current.substr (equals + 1);
+                    current = current.substr (0, equals);
+                    hasInlineValue = true;
+                }
+            }
+
+            return true;
+        }
+
+        const std::string& argument() const { return current; }
+        bool isOption() const { return current.size() > 1 && current[0] == '-'; }
+
+        std::string value()
+        {
+            if (hasInlineValue)
+                return inlineValue;
+
+            if (position >= args.size())
+                badArguments (current + " needs a value");
+
+            return args[position++];
+        }
+
+    private:
+        std::vector<std::string> args;
+        size_t position = 0;
+        std::string current, inlineValue;
+        bool hasInlineValue = false;
+    };
+
+    bool readCommonOption (ArgumentReader& reader, CommonOptions& options)
+    {
+        const auto& name = reader.argument();
+
+        if (name == "--id")
+        {
+            options.pluginId = reader.value();
+            return true;
+        }
+
+        if (name == "--verbose" || name == "-v")
+        {
+            options.showDebugLogs = true;
+            return true;
+        }
+
+        return false;
+    }
+
+    InfoOptions parseInfo (int argc, char** argv)
+    {
+        InfoOptions options;
+        std::vector<std::string> positional;
+        ArgumentReader reader (argc, argv);
+
+        while (reader.next())
+        {
+            const auto& name = reader.argument();
+
+            if (! reader.isOption())
+                positional.push_back (name);
+            else if (readCommonOption (reader, options))
+                continue;
+            else if (name == "--json")
+                options.json = true;
+            else if (name == "--rate")
+                options.sampleRateHz = parseSampleRate (reader.value());
+            else if (name == "--block")
+                options.maxBlockFrames = parseBlock (reader.value());
+            else
+                badArguments ("unknown option '" + name + "' for info");
+        }
+
+        if (positional.size() != 1)
+            badArguments ("info needs exactly one PATH");
+
+        options.modulePath = positional[0];
+        return options;
+    }
+
+    RenderOptions parseRender (int argc, char** argv)
+    {
+        RenderOptions options;
+        std::vector<std::string> positional;
+        ArgumentReader reader (argc, argv);
+
+        while (reader.next())
+        {
+            const auto& name = reader.argument();
+
+            if (! reader.isOption())
+            {
+                positional.push_back (name);
+            }
+            else if (readCommonOption (reader, options))
+            {
+                continue;
+            }
+            else if (name == "--set")
+            {
+                const auto assignment = reader.value();
+                const auto equals = assignment.find ('=');
+
+                if (equals == std::string::npos || equals == 0)
+                    badArguments ("--set needs NAME=VALUE, not '" + assignment + "'");
+
+                options.parameterSettings.emplace_back (assignment.substr (0, equals), assignment.substr (equals + 1));
+            }
+            else if (name == "--rate")
+            {
+                options.sampleRateHz = parseSampleRate (reader.value());
+            }
+            else if (name == "--block")
+            {
+                options.blockFrames = parseBlock (reader.value());
+            }
+            else if (name == "--tail")
+            {
+                const auto seconds = parseNumber ("--tail", reader.value());
+
+                if (seconds < 0.0 || seconds > maxTailSeconds)
+                    badArguments ("--tail must lie between 0 and 86400 seconds");
+
+                options.tailSeconds = seconds;
+            }
+            else if (name == "--no-progress")
+            {
+                options.allowProgress = false;
+            }
+            else
+            {
+                badArguments ("unknown option '" + name + "' for render");
+            }
+        }
+
+        if (positional.size() != 3)
+            badArguments ("render needs PATH, IN.wav and OUT.wav");
+
+        options.modulePath = positional[0];
+        options.inputPath = positional[1];
+        options.outputPath = positional[2];
+        return options;
+    }
+
+    void printError (const std::string& message)
+    {
+        std::cout.flush();
+        std::fprintf (stderr, "wrendle-host: error: %s\n", message.c_str());
+        std::fflush (stderr);
+    }
+
+    int run (int argc, char** argv)
+    {
+        if (argc < 2)
+        {
+            std::fputs (usageText, stderr);
+            return exitUsage;
+        }
+
+        const std::string command (argv[1]);
+
+        if (command == "--help" || command == "-h" || command == "help")
+        {
+            std::cout << "wrendle-host " << WRENDLE_HOST_VERSION << ": a command-line CLAP host\n\n" << usageText << helpText;
+            return exitOk;
+        }
+
+        if (command == "--version")
+        {
+            std::cout << "wrendle-host " << WRENDLE_HOST_VERSION << "\n";
+            return exitOk;
+        }
+
+        // Argument mistakes get the usage text; everything after parsing fails
+        // with its own message only.
+        InfoOptions infoOptions;
+        RenderOptions renderOptions;
+
+        try
+        {
+            if (command == "info")
+                infoOptions = parseInfo (argc, argv);
+            else if (command == "render")
+                renderOptions = parseRender (argc, argv);
+            else
+                badArguments ("unknown command '" + command + "'");
+        }
+        catch (const HostError& error)
+        {
+            printError (error.what());
+            std::fputs (usageText, stderr);
+            return exitUsage;
+        }
+
+        std::ostringstream result;
+        auto diversion = std::make_unique<StdoutDiversion>();
+        const auto finish = [&]
+        {
+            diversion.reset();
+            std::cout << result.str();
+            std::cout.flush();
+        };
+
+        try
+        {
+            const auto code = command == "info" ? runInfo (infoOptions, result) : runRender (renderOptions, result);
+            finish();
+            return code;
+        }
+        catch (const HostError& error)
+        {
+            finish();
+            printError (error.what());
+            return error.exitCode;
+        }
+        catch (const std::exception& error)
+        {
+            finish();
+            printError (std::string ("unexpected failure: ") + error.what());
+            return exitFailure;
+        }
+    }
+} // namespace
+
+} // namespace wrendlehost
+
+int main (int argc, char** argv)
+{
+    return wrendlehost::run (argc, argv);
+}
