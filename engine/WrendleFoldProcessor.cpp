@@ -4,6 +4,8 @@
 #include "editor/SharedData.h"
 #include "editor/WrendleFoldEditor.h"
 
+#include <cmath>
+
 juce::AudioProcessor::BusesProperties WrendleFoldProcessor::makeBuses()
 {
     return BusesProperties()
@@ -24,8 +26,12 @@ WrendleFoldProcessor::WrendleFoldProcessor()
     restoreFadeGain.setImmediate (1.0f);
     lookAndFeel = std::make_unique<orvel::OrvelLookAndFeel>();
 
-    for (int i = 0; i < numOversamplingChoices; ++i)
-        mainOversamplers[(size_t) i] = makeOversampler (i);
+    dcBlocker.setMode (orvel::StateVariableFilter::highPass);
+    dcBlocker.setCutoffTargetHz (15.9f);
+    lowPass.setMode (orvel::StateVariableFilter::lowPass);
+    lowPass.setCutoffTargetHz (20000.0f);
+    highPass.setMode (orvel::StateVariableFilter::highPass);
+    highPass.setCutoffTargetHz (20.0f);
 
     params.createAndAdd (*this, [this] (const juce::String& name, float value) { onParameterChanged (name, value); });
     loadInitPreset();
@@ -37,30 +43,13 @@ WrendleFoldProcessor::~WrendleFoldProcessor()
     lookAndFeel.reset();
 }
 
-std::unique_ptr<juce::dsp::Oversampling<float>> WrendleFoldProcessor::makeOversampler (int index)
-{
-    // Index 0 keeps the pass-through stage the constructor installs (no latency).
-    auto oversampler = std::make_unique<juce::dsp::Oversampling<float>> (2);
-
-    if (index > 0)
-    {
-        oversampler->clearOversamplingStages();
-        for (int stage = 0; stage < index; ++stage)
-            oversampler->addOversamplingStage (juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR,
-                                               0.05f, -90.0f, 0.05f, -80.0f);
-        oversampler->setUsingIntegerLatency (true);
-    }
-
-    return oversampler;
-}
-
 void WrendleFoldProcessor::onParameterChanged (const juce::String& name, float)
 {
     // Any thread: flags only; the audio thread derives everything at the next block.
     if (name == "Oversampling")
         needsPrepare.exchange (true);
     if (name == "PrePost")
-        prePostSwitchState.store (0);
+        prePost.state.store (PrePostSwitch::start);
     paramsChanged.exchange (true);
 }
 
@@ -78,17 +67,42 @@ void WrendleFoldProcessor::loadInitPreset()
 void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSize)
 {
     prepareFramework (sampleRate, maximumBlockSize);
+    const auto fs = preparedSampleRate;
 
     for (auto* parameter : params.floats())
-        parameter->prepareSmoothing (preparedSampleRate);
+        parameter->prepareSmoothing (fs);
     for (auto* parameter : params.switches())
-        parameter->prepareSmoothing (preparedSampleRate);
+        parameter->prepareSmoothing (fs);
 
-    oversamplingIndex = juce::jlimit (0, numOversamplingChoices - 1, params.oversampling->getIndex());
-    oversamplingFactor = 1 << oversamplingIndex;
+    prepareAllOversamplers();
 
-    mainOversamplers[(size_t) oversamplingIndex]->initProcessing ((size_t) preparedBlockSize);
+    oversamplingIndex = orvel::OversamplerBank::limitIndex (params.oversampling->getIndex());
+    oversamplingFactor = orvel::OversamplerBank::factorForIndex (oversamplingIndex);
+    const auto oversampledRate = fs * oversamplingFactor;
+
+    mainOversamplers.get (oversamplingIndex).initProcessing ((size_t) preparedBlockSize);
+    softClipStage.select (oversamplingIndex);
     refreshLatency();
+
+    autoGain.prepare (oversampledRate, (double) 0.01f);
+    softClipStage.prepare (oversamplingFactor * preparedBlockSize);
+
+    dcBlocker.prepare (oversampledRate);
+    feedbackLowPass.prepare (oversampledRate, 0.01);
+    highPass.prepare (oversampledRate);
+    lowPass.prepare (oversampledRate);
+
+    const auto switchStep = 1.0f / ((float) oversampledRate * 0.02f);
+    prePost.fadeIn.step = switchStep;
+    prePost.fadeOut.step = switchStep;
+    prePost.state.store (PrePostSwitch::idle);
+    prePost.fadeIn.value = prePost.fadeIn.floor;
+    prePost.fadeOut.value = 1.0f;
+    prePost.inverted = params.prePost->isOn();
+
+    drift.prepare (fs);
+    drift.setDepthTarget (0.013f);
+    envelope.prepare ((int) fs, params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0, 1.0f);
 
     updateParameters();
     reset();
@@ -97,20 +111,67 @@ void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSiz
     needsPrepare.store (false);
 }
 
+void WrendleFoldProcessor::prepareAllOversamplers()
+{
+    // Every oversampler gets its buffers while the host prepares us, so a change
+    // of oversampling during playback (which re-prepares on the audio thread)
+    // finds them sized already and allocates nothing.
+    if (oversamplersPreparedForBlockSize == preparedBlockSize)
+        return;
+
+    for (int index = 0; index < orvel::OversamplerBank::numOversamplers; ++index)
+    {
+        mainOversamplers.get (index).initProcessing ((size_t) preparedBlockSize);
+        softClipStage.select (index);
+        softClipStage.prepare (orvel::OversamplerBank::factorForIndex (index) * preparedBlockSize);
+    }
+
+    oversamplersPreparedForBlockSize = preparedBlockSize;
+}
+
 void WrendleFoldProcessor::refreshLatency()
 {
-    const auto mainLatency = orvel::roundHalfEven (mainOversamplers[(size_t) oversamplingIndex]->getLatencyInSamples());
-    setLatencySamples (mainLatency);
-    dryDelayTargetSamples = (float) mainLatency;
+    const auto mainLatency = orvel::roundHalfEven (mainOversamplers.get (oversamplingIndex).getLatencyInSamples());
+    const auto softClipLatency = orvel::roundHalfEven (softClipStage.getLatencyInSamples());
+    setLatencySamples (mainLatency + softClipLatency);
+    dryDelay.setDelayTargetSamples ((float) mainLatency);
 }
 
 void WrendleFoldProcessor::updateParameters()
 {
+    const auto fs = preparedSampleRate;
+    envelope.prepare ((int) fs, params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0, 1.0f);
+    envelope.setAmountTarget (params.envelopeAmount->getPlainValue() / 100.0f);
+
+    highPass.setCutoffTargetHz (params.highPass->getPlainValue());
+    lowPass.setCutoffTargetHz (params.lowPass->getPlainValue());
+
+    const auto feedbackCutoff = params.feedbackLowPass->getPlainValue();
+    const auto cutoffHz = feedbackCutoff < 1.0f ? 1.0 : std::min (feedbackLowPass.getMaximumCutoffHz(), (double) feedbackCutoff);
+    feedbackLowPass.setCutoffHz (cutoffHz);
+    feedbackLowPass.setNormalisedCutoffTarget (cutoffHz / feedbackLowPass.getSampleRate());
+
+    auto gainCompensation = 1.0f;
+    if (params.autoGain->getValue() >= 0.5f)
+    {
+        const auto x = (double) params.foldAmount->smoothedPlain().getRequestedTarget()
+                     + 0.65 * (double) params.feedback->smoothedPlain().getRequestedTarget()
+                     + (double) params.input->smoothedPlain().getRequestedTarget();
+        gainCompensation = 1.0f / (std::pow ((float) x, 0.4f) + 1.85f);
+    }
+    autoGain.setTarget (gainCompensation);
+
     setBypassed (params.bypass->getValue() < 0.5f);
 }
 
 void WrendleFoldProcessor::reset()
 {
+    feedbackLowPass.reset();
+    dcBlocker.reset (true);
+    lowPass.reset (true);
+    highPass.reset (true);
+    feedbackMemory[0] = feedbackMemory[1] = 0.0f;
+    softClipStage.reset();
 }
 
 //==============================================================================
@@ -169,23 +230,182 @@ void WrendleFoldProcessor::processChain (juce::AudioBuffer<float>& buffer, int n
         return;
     }
 
+    // Blocks never exceed what the host promised at activation; clamp anyway so
+    // a misbehaving host cannot make us write past the scratch buffers.
     numFrames = juce::jmin (numFrames, dryBuffer.getNumSamples());
+    auto* left = buffer.getWritePointer (0);
+    auto* right = buffer.getWritePointer (1);
+
     pullRestoreFade();
+    for (auto* parameter : params.floats())
+        parameter->smoothedPlain().pullTarget();
+    for (auto* parameter : params.switches())
+        parameter->smoothed().pullTarget();
 
     if (numFrames > 0)
         for (int ch = 0; ch < 2; ++ch)
             dryBuffer.copyFrom (ch, 0, buffer, ch, 0, numFrames);
+    auto* dryLeft = dryBuffer.getWritePointer (0);
+    auto* dryRight = dryBuffer.getWritePointer (1);
+    dryDelay.process (dryLeft, dryRight, numFrames);
 
-    auto* left = buffer.getWritePointer (0);
-    auto* right = buffer.getWritePointer (1);
+    auto& inputGain = params.input->smoothedPlain();
     for (int i = 0; i < numFrames; ++i)
     {
-        const auto gain = restoreFadeGain.advance();
+        const auto gain = restoreFadeGain.advance() * inputGain.advance();
         left[i] *= gain;
         right[i] *= gain;
     }
 
+    drift.process (left, right, numFrames);
+
+    if (numFrames > 0)
+        runOversampledCore (buffer, numFrames);
+
+    auto& mix = params.mix->smoothedPlain();
+    auto& outputGain = params.output->smoothedPlain();
+    for (int i = 0; i < numFrames; ++i)
+    {
+        const auto m = mix.advance();
+        const auto gain = outputGain.advance();
+        left[i] = (dryLeft[i] + (left[i] - dryLeft[i]) * m) * gain;
+        right[i] = (dryRight[i] + (right[i] - dryRight[i]) * m) * gain;
+    }
+
+    softClipStage.process (left, right, numFrames, params.softClip->smoothed().getRamp());
+
     applyBypassCrossfade (buffer, dryBuffer, numFrames);
+}
+
+void WrendleFoldProcessor::runOversampledCore (juce::AudioBuffer<float>& buffer, int numFrames) noexcept
+{
+    auto& oversampler = mainOversamplers.get (oversamplingIndex);
+    juce::dsp::AudioBlock<float> block (buffer.getArrayOfWritePointers(), 2, (size_t) numFrames);
+    auto oversampled = oversampler.processSamplesUp (block);
+
+    advancePrePostSwitch();
+    auto* left = oversampled.getChannelPointer (0);
+    auto* right = oversampled.getChannelPointer (1);
+    const auto frames = (int) oversampled.getNumSamples();
+
+    // The topology and the envelope law are fixed for a block: pick the loop once.
+    const auto linear = envelopeLinear.load (std::memory_order_relaxed);
+    if (prePost.inverted)
+        linear ? runCore<true, true> (left, right, frames) : runCore<true, false> (left, right, frames);
+    else
+        linear ? runCore<false, true> (left, right, frames) : runCore<false, false> (left, right, frames);
+
+    oversampler.processSamplesDown (block);
+}
+
+void WrendleFoldProcessor::advancePrePostSwitch() noexcept
+{
+    switch (prePost.state.load())
+    {
+        case PrePostSwitch::fadingIn:
+            if (prePost.fadeIn.hasEnded())
+                prePost.state.store (PrePostSwitch::idle);
+            break;
+
+        case PrePostSwitch::fadingOut:
+            if (prePost.fadeOut.hasEnded())
+            {
+                prePost.inverted = params.prePost->isOn();
+                prePost.fadeIn.restart();
+                prePost.state.store (PrePostSwitch::fadingIn);
+            }
+            break;
+
+        case PrePostSwitch::start:
+            prePost.fadeOut.restart();
+            prePost.state.store (PrePostSwitch::fadingOut);
+            break;
+
+        default:
+            break;
+    }
+}
+
+template <bool inverted, bool linearEnvelope>
+void WrendleFoldProcessor::runCore (float* left, float* right, int numFrames) noexcept
+{
+    auto& foldAmount = params.foldAmount->smoothedPlain();
+    auto& feedback = params.feedback->smoothedPlain();
+    const auto switchState = prePost.state.load (std::memory_order_relaxed);
+    auto memoryLeft = feedbackMemory[0];
+    auto memoryRight = feedbackMemory[1];
+    float drive = monitorDrive.load (std::memory_order_relaxed);
+
+    for (int i = 0; i < numFrames; ++i)
+    {
+        auto l = left[i];
+        auto r = right[i];
+
+        if constexpr (! inverted)
+        {
+            l = juce::jlimit (-6.0f, 6.0f, l + memoryLeft);
+            r = juce::jlimit (-6.0f, 6.0f, r + memoryRight);
+        }
+
+        drive = foldAmount.advance() * 14.0f + 1.0f;
+
+        const auto e = (l + r) * 2.5f;
+        const auto g = juce::jlimit (-1.0f, 1.0f, linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e));
+        if (g > 0.0f)
+            drive += (20.0f - drive) * g;
+        else if (g < 0.0f)
+            drive -= (1.0f - drive) * g;
+
+        if constexpr (inverted)
+        {
+            lowPass.processFrame (l, r);
+            highPass.processFrame (l, r);
+        }
+
+        const auto a = autoGain.advance();
+        l = std::sin (drive * l) * a;
+        r = std::sin (drive * r) * a;
+
+        dcBlocker.processFrame (l, r);
+
+        if constexpr (inverted)
+        {
+            l = juce::jlimit (-6.0f, 6.0f, l + memoryLeft);
+            r = juce::jlimit (-6.0f, 6.0f, r + memoryRight);
+        }
+        else
+        {
+            lowPass.processFrame (l, r);
+            highPass.processFrame (l, r);
+        }
+
+        const auto u = feedback.advance();
+        const auto w = u * u * u * 0.94f;
+        auto fbLeft = l * w;
+        auto fbRight = r * w;
+        feedbackLowPass.processFrame (fbLeft, fbRight);
+        memoryLeft = std::erf (fbLeft);
+        memoryRight = std::erf (fbRight);
+        if (std::abs (memoryLeft) < 3.5e-5f)
+            memoryLeft = 0.0f;
+        if (std::abs (memoryRight) < 3.5e-5f)
+            memoryRight = 0.0f;
+
+        if (switchState == PrePostSwitch::fadingIn || switchState == PrePostSwitch::fadingOut)
+        {
+            const auto fade = switchState == PrePostSwitch::fadingIn ? prePost.fadeIn.nextGain() : prePost.fadeOut.nextGain();
+            l *= fade;
+            r *= fade;
+        }
+
+        left[i] = l;
+        right[i] = r;
+    }
+
+    feedbackMemory[0] = memoryLeft;
+    feedbackMemory[1] = memoryRight;
+    if (numFrames > 0)
+        monitorDrive.store (drive, std::memory_order_relaxed);
 }
 
 //==============================================================================

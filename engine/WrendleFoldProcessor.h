@@ -2,6 +2,13 @@
 
 #include "OrvelProcessor.h"
 #include "WrendleFoldParameters.h"
+#include "dsp/BiquadFilter.h"
+#include "dsp/DriftStage.h"
+#include "dsp/DryDelayLine.h"
+#include "dsp/EnvelopeFollower.h"
+#include "dsp/OversamplerBank.h"
+#include "dsp/SoftClipStage.h"
+#include "dsp/StateVariableFilter.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -39,8 +46,17 @@ public:
     float getMonitorDrive() const noexcept { return monitorDrive.load (std::memory_order_relaxed); }
 
     int getOversamplingIndex() const noexcept { return oversamplingIndex; }
+    int getOversamplingFactor() const noexcept { return oversamplingFactor; }
+
+    /** Selects the envelope follower's law: true for the exponential one (the
+        options menu's "Linear" item, straight in decibels), false for constant steps. */
+    void setEnvelopeLinear (bool shouldBeLinear) noexcept { envelopeLinear.store (shouldBeLinear, std::memory_order_relaxed); }
+    bool isEnvelopeLinear() const noexcept { return envelopeLinear.load (std::memory_order_relaxed); }
     orvel::OrvelLookAndFeel& getLookAndFeel() noexcept { return *lookAndFeel; }
     const std::shared_ptr<orvel::SharedData>& getSharedData() const noexcept { return sharedData; }
+
+    /** The gain compensation the auto-gain ramp is heading for (1 when AutoGain is off). */
+    float getAutoGainTarget() const noexcept { return autoGain.target; }
 
     /** Recomputes every value derived from the parameters; audio thread or preparation. */
     void updateParameters();
@@ -49,23 +65,53 @@ public:
 
 private:
     void onParameterChanged (const juce::String& name, float normalisedValue);
+    void prepareAllOversamplers();
     void refreshLatency();
     void processChain (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
+    void runOversampledCore (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
+    void advancePrePostSwitch() noexcept;
+    template <bool inverted, bool linearEnvelope>
+    void runCore (float* left, float* right, int numFrames) noexcept;
     void loadInitPreset();
 
     static BusesProperties makeBuses();
-    static std::unique_ptr<juce::dsp::Oversampling<float>> makeOversampler (int index);
+
+    /** The pre/post switch: fades the core's output out, flips the filter
+        placement at a block boundary, and fades it back in. */
+    struct PrePostSwitch
+    {
+        enum State
+        {
+            idle = -1,
+            start = 0,
+            fadingOut = 1,
+            fadingIn = 2
+        };
+
+        std::atomic<int> state { idle }; // set to start from any thread by the change callback
+        orvel::Fade fadeIn { 1.0f / 441.0f, 0.0f, 0.0f, orvel::Fade::fadeIn };
+        orvel::Fade fadeOut { 1.0f / 441.0f, 1.0f, 0.0f, orvel::Fade::fadeOut };
+        bool inverted = true; // the topology latched from "PrePost"
+    };
 
     wrendle::WrendleFoldParameters params;
-    bool envelopeLinear = false;
+    std::atomic<bool> envelopeLinear { false };
 
+    orvel::DriftStage drift;
+    orvel::SoftClipStage softClipStage;
+    orvel::BiquadFilter feedbackLowPass;
+    float feedbackMemory[2] {};
+    orvel::StateVariableFilter lowPass, highPass, dcBlocker;
+    orvel::EnvelopeFollower envelope;
     std::atomic<float> monitorDrive { 0.0f };
-    std::atomic<int> prePostSwitchState { -1 };
+    PrePostSwitch prePost;
+    orvel::RampedValue autoGain { 1.0f };
 
-    std::array<std::unique_ptr<juce::dsp::Oversampling<float>>, numOversamplingChoices> mainOversamplers;
+    orvel::OversamplerBank mainOversamplers;
+    orvel::DryDelayLine dryDelay;
     int oversamplingIndex = 0;
     int oversamplingFactor = 1;
-    float dryDelayTargetSamples = 0.0f;
+    int oversamplersPreparedForBlockSize = 0;
     std::atomic<bool> needsPrepare { false };
 
     std::unique_ptr<orvel::OrvelLookAndFeel> lookAndFeel;

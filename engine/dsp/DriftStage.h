@@ -1,0 +1,77 @@
+#pragma once
+
+#include "dsp/RampedValue.h"
+#include "dsp/RandomLfo.h"
+
+#include <juce_core/juce_core.h>
+
+namespace orvel
+{
+
+/** A slow, slightly random gain wobble on each channel, as analogue gear drifts.
+
+    Each channel's gain ramp is retargeted every sample to 1 − (LFO + noise) ×
+    depth and follows over 0.5..0.77 s, so the noise is smoothed into a drift.
+    The gain never exceeds 1; with the product's depth of 0.013 it stays within
+    about 0.9986..1 once the first preparation's depth ramp (1 → 0.013 over
+    10 ms) has run.
+
+    Every prepare() draws new LFO rates and ramp lengths, so each preparation
+    gives a new drift character. The random sequence is seeded from the clock
+    and is not reproducible.
+*/
+class DriftStage
+{
+public:
+    DriftStage();
+
+    /** Draws new LFO rates (2..5 Hz) and gain-ramp lengths and snaps the ramps.
+        Computes everything the per-sample path needs; allocates nothing. */
+    void prepare (double sampleRate) noexcept;
+
+    /** Starts a 10 ms glide of the depth (0.013 in the product). */
+    void setDepthTarget (float depth) noexcept { depthRamp.setTarget (depth); }
+
+    /** One frame of both channels, in place. */
+    void processFrame (float& left, float& right) noexcept
+    {
+        const float e = lfo1.nextValue();
+        const float f = random.nextFloat() * 0.0096f + e;
+        const float d = depthRamp.advance();
+        leftGainRamp.setTarget (1.0f - f * d);
+
+        const float h = lfo2.nextValue();
+        const float k = random.nextFloat() * 0.0088f + h;
+        rightGainRamp.setTarget (1.0f - k * d);
+
+        left *= leftGainRamp.advance();
+        right *= rightGainRamp.advance();
+
+        left *= outputGain;
+        right *= outputGain;
+    }
+
+    /** A block of both channels, in place. */
+    void process (float* left, float* right, int numFrames) noexcept
+    {
+        for (int i = 0; i < numFrames; ++i)
+            processFrame (left[i], right[i]);
+    }
+
+    const RandomLfo& getLfo1() const noexcept { return lfo1; }
+    const RandomLfo& getLfo2() const noexcept { return lfo2; }
+    const RampedValue& getLeftGainRamp() const noexcept { return leftGainRamp; }
+    const RampedValue& getRightGainRamp() const noexcept { return rightGainRamp; }
+    const RampedValue& getDepthRamp() const noexcept { return depthRamp; }
+
+private:
+    float outputGain = 1.0f;
+    juce::Random random;
+    RandomLfo lfo1;
+    RandomLfo lfo2;
+    RampedValue leftGainRamp;
+    RampedValue rightGainRamp;
+    RampedValue depthRamp;
+};
+
+} // namespace orvel

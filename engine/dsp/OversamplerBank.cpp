@@ -1,0 +1,33 @@
+#include "dsp/OversamplerBank.h"
+
+namespace orvel
+{
+
+OversamplerBank::OversamplerBank()
+{
+    using Oversampling = juce::dsp::Oversampling<float>;
+
+    for (int index = 0; index < numOversamplers; ++index)
+    {
+        auto oversampler = std::make_unique<Oversampling> (numChannels);
+
+        if (index > 0)
+        {
+            oversampler->clearOversamplingStages();
+
+            for (int stage = 0; stage < index; ++stage)
+                oversampler->addOversamplingStage (Oversampling::filterHalfBandPolyphaseIIR, 0.05f, -90.0f, 0.05f, -80.0f);
+
+            oversampler->setUsingIntegerLatency (true);
+        }
+
+        oversamplers[(size_t) index] = std::move (oversampler);
+    }
+}
+
+int OversamplerBank::factorForIndex (int index) noexcept
+{
+    return index >= 0 && index < numOversamplers ? 1 << index : 1;
+}
+
+} // namespace orvel

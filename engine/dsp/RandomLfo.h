@@ -1,0 +1,81 @@
+#pragma once
+
+#include "dsp/RampedValue.h"
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+
+namespace orvel
+{
+
+/** A slow random LFO: each cycle holds two random levels (one per half cycle),
+    smoothed by a one-pole low-pass at 100 Hz, and scaled to 0..amplitude.
+
+    The table of 1024 entries is redrawn at every wrap of the phase, so every
+    cycle brings two new levels. The generator is private and seeded from the
+    clock, so no two LFOs (or two runs) share a sequence.
+
+    Pitfall: the output is unipolar, (y + 1) / 2 × amplitude, in 0..amplitude,
+    and the amplitude itself glides over 10 ms after every change.
+*/
+class RandomLfo
+{
+public:
+    static constexpr int tableSize = 1024;
+
+    RandomLfo();
+
+    /** Stores the rate, recomputes the phase increment and the smoothing
+        coefficient, and snaps the amplitude ramp (length 10 ms). */
+    void prepare (int newSampleRate) noexcept;
+
+    /** Recomputes the phase increment; ignored when equal to the rate last set.
+        Rates below 0.01 Hz become 0.01 Hz. */
+    void setRateHz (float newRateHz) noexcept;
+
+    /** Starts a glide of the amplitude; computes nothing. */
+    void setAmplitudeTarget (float amplitude) noexcept { amplitudeRamp.setTarget (amplitude); }
+
+    /** The next output sample, in 0..amplitude. */
+    float nextValue() noexcept
+    {
+        if (phase >= (float) tableSize)
+        {
+            phase -= (float) tableSize;
+            refillTable();
+        }
+
+        // The clamp only matters when rounding lands a wrapped phase on 1024.
+        const int index = juce::jmin ((int) phase, tableSize - 1);
+        phase += phaseIncrement;
+
+        const double level = (double) table[(size_t) index];
+        y = level * oneMinusA + y * a;
+
+        const float amplitude = amplitudeRamp.advance();
+        return ((float) y + 1.0f) * 0.5f * amplitude;
+    }
+
+    float getRateHz() const noexcept { return rateHz; }
+    float getPhaseIncrement() const noexcept { return phaseIncrement; }
+    int getSampleRate() const noexcept { return sampleRate; }
+    const RampedValue& getAmplitudeRamp() const noexcept { return amplitudeRamp; }
+
+private:
+    void refillTable() noexcept;
+    void updatePhaseIncrement() noexcept;
+
+    float phase = 0.0f;
+    double y = 0.0;
+    double a = 0.0;
+    double oneMinusA = 1.0;
+    float rateHz = 1.0f;
+    float phaseIncrement = 0.0f;
+    int sampleRate = 44100;
+    RampedValue amplitudeRamp;
+    std::array<float, tableSize> table{};
+    juce::Random random;
+};
+
+} // namespace orvel
