@@ -68,6 +68,19 @@ public:
     const UserSettingsCache& getUserSettings() const noexcept { return userSettings; }
 
     double getPreparedSampleRate() const noexcept { return preparedSampleRate; }
+
+    //==========================================================================
+    // State that travels with the host project. Message thread only.
+
+    /** Full path of the preset file last loaded or saved. */
+    juce::String currentPresetPath;
+    /** Host-state saves of this instance and of the states it was restored from. */
+    int saveCounter = 0;
+    /** Names (getName (50), spaces kept) of the parameters that presets and the
+        random button must leave alone. */
+    juce::StringArray lockedParameterNames;
+    /** The same names joined by "|", as stored in the host state. */
+    juce::String lockText;
     int getPreparedBlockSize() const noexcept { return preparedBlockSize; }
 
 protected:
