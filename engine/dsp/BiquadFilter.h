@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/RampedDouble.h"
+#include "dsp/RampedValue.h"
 
 #include <cassert>
 

@@ -10,27 +10,30 @@ namespace orvel
     The ramp runs for exactly `lengthSamples` advances and then lands exactly on
     the target, so a fade or a parameter glide never ends a rounding error away
     from where it was sent. Not thread-safe: one thread sets and advances it
-    (see SmoothedTarget for a target set from another thread).
+    (see SmoothedValue for a target set from another thread).
+
+    The float form is the one the engine uses throughout; the double form is for
+    values that must not lose precision, such as the feedback filter's
+    normalised cutoff, which lives around 1e-4 at 16× oversampling where a float
+    step would stall the glide.
 */
-struct RampedValue
+template <typename Value>
+struct BasicRampedValue
 {
     double sampleRate = 44100.0;
-    float current = 0.01f;
-    float target = 0.01f;
-    float step = 0.0f;
+    Value current = Value (0.01);
+    Value target = Value (0.01);
+    Value step = 0;
     int countdown = -1; // -1: idle
     int lengthSamples = 441;
 
-    RampedValue() noexcept = default;
-    explicit RampedValue (float initialValue) noexcept : current (initialValue), target (initialValue) {}
+    BasicRampedValue() noexcept = default;
+    explicit BasicRampedValue (Value initialValue) noexcept : current (initialValue), target (initialValue) {}
 
     /** Sets the rate and the ramp length (floor (seconds × rate)) and snaps to the target. */
     void prepare (double newSampleRate, double rampSeconds) noexcept
     {
-        sampleRate = newSampleRate;
-        lengthSamples = (int) std::floor (rampSeconds * newSampleRate);
-        current = target;
-        countdown = -1;
+        prepareLength (newSampleRate, (int) std::floor (rampSeconds * newSampleRate));
     }
 
     /** Sets the sample rate and an explicit ramp length, then snaps. */
@@ -38,12 +41,11 @@ struct RampedValue
     {
         sampleRate = newSampleRate;
         lengthSamples = newLengthSamples;
-        current = target;
-        countdown = -1;
+        snap();
     }
 
     /** Starts a ramp from the current value; a target equal to the present one changes nothing. */
-    void setTarget (float newTarget) noexcept
+    void setTarget (Value newTarget) noexcept
     {
         if (newTarget == target)
             return;
@@ -52,13 +54,13 @@ struct RampedValue
         countdown = lengthSamples;
 
         if (lengthSamples >= 1)
-            step = (newTarget - current) / (float) lengthSamples;
+            step = (newTarget - current) / (Value) lengthSamples;
         else
             current = newTarget;
     }
 
     /** One sample on: returns the new current value (the target once the ramp has ended). */
-    float advance() noexcept
+    Value advance() noexcept
     {
         if (countdown <= 0)
             return target;
@@ -78,7 +80,7 @@ struct RampedValue
     }
 
     /** Sets current and target together, with no ramp. */
-    void setImmediate (float value) noexcept
+    void setImmediate (Value value) noexcept
     {
         current = target = value;
         countdown = -1;
@@ -86,5 +88,8 @@ struct RampedValue
 
     bool isGliding() const noexcept { return countdown > 0; }
 };
+
+using RampedValue = BasicRampedValue<float>;
+using RampedDouble = BasicRampedValue<double>;
 
 } // namespace orvel
