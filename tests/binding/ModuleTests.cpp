@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -95,9 +97,17 @@ uint32_t runLifecycle (const clap_plugin* plugin)
 {
     EXPECT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
     EXPECT_TRUE (plugin->start_processing (plugin));
-    std::vector<float> left (256, 0.25f), right (256, -0.25f);
+    std::vector<float> left (256), right (256);
+    for (size_t i = 0; i < left.size(); ++i)
+        left[i] = right[i] = 0.25f * (float) std::sin (0.05 * (double) i);
     processStereo (plugin, left, right, nullptr, nullptr);
-    EXPECT_FLOAT_EQ (left[100], 0.25f); // defaults pass a quiet signal through the pass-through chain
+    float peak = 0.0f;
+    for (auto s : left)
+    {
+        EXPECT_TRUE (std::isfinite (s));
+        peak = std::max (peak, std::abs (s));
+    }
+    EXPECT_GT (peak, 0.01f); // the instance really processed the block
     plugin->stop_processing (plugin);
     plugin->deactivate (plugin);
 
