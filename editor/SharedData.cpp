@@ -1,9 +1,60 @@
 #include "SharedData.h"
 
-#include <juce_core/juce_core.h>
+#include "EmbeddedResources.h"
 
 namespace orvel
 {
+namespace
+{
+constexpr const char* resourceNames[SharedData::numImages] = {
+    "background_png", "big_knob_png", "small_knob_png", "small_knob2_png", "tiny_knob_png", "white_knob_png",
+    "swap_off_png",   "swap_on_png",  "button_on_png",  "button_off_png",  "box_png",
+};
+
+// The swap images keep their colours: they are the only artwork whose look
+// must not drift with the skin settings.
+constexpr SharedData::ImageId adjustedImages[] = {
+    SharedData::background, SharedData::bigKnob,  SharedData::smallKnob, SharedData::smallKnob2, SharedData::tinyKnob,
+    SharedData::whiteKnob,  SharedData::box,      SharedData::buttonOn,  SharedData::buttonOff,
+};
+
+template <typename Pixel>
+bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const juce::Thread* thread)
+{
+    for (int y = 0; y < data.height; ++y)
+    {
+        if (thread != nullptr && thread->threadShouldExit())
+            return false;
+
+        for (int x = 0; x < data.width; ++x)
+        {
+            auto* pixel = reinterpret_cast<Pixel*> (data.getPixelPointer (x, y));
+            auto colour = *pixel;
+            colour.unpremultiply();
+            colour.setARGB (colour.getAlpha(), table[colour.getRed()], table[colour.getGreen()], table[colour.getBlue()]);
+            colour.premultiply();
+            *pixel = colour;
+        }
+    }
+
+    return true;
+}
+} // namespace
+
+//==============================================================================
+SharedData::SharedData() : SharedData (ImageLoader {}) {}
+
+SharedData::SharedData (ImageLoader imageLoader)
+    : juce::Thread ("Wrendle FoldGraphicUpdate"),
+      loader (imageLoader != nullptr ? std::move (imageLoader) : ImageLoader (resources::loadImage))
+{
+}
+
+SharedData::~SharedData()
+{
+    // The run checks for this between rows, so it ends promptly.
+    stopThread (10000);
+}
 
 std::shared_ptr<SharedData> SharedData::acquire()
 {
@@ -18,6 +69,153 @@ std::shared_ptr<SharedData> SharedData::acquire()
     auto created = std::make_shared<SharedData>();
     current = created;
     return created;
+}
+
+const char* SharedData::getResourceName (ImageId id) noexcept
+{
+    return id >= 0 && id < numImages ? resourceNames[id] : "";
+}
+
+//==============================================================================
+SharedData::ImageSet SharedData::decodeAll() const
+{
+    ImageSet decoded;
+
+    for (int i = 0; i < numImages; ++i)
+        decoded[(size_t) i] = loader (resourceNames[i]);
+
+    return decoded;
+}
+
+bool SharedData::buildImages (ImageSet& result, const juce::Thread* thread) const
+{
+    result = decodeAll();
+
+    const auto b = brightness.load();
+    const auto c = contrast.load();
+
+    if (b == 0.0f && c == 0.0f)
+        return true;
+
+    for (auto id : adjustedImages)
+    {
+        if (thread != nullptr && thread->threadShouldExit())
+            return false;
+
+        auto& image = result[(size_t) id];
+
+        if (image.isValid())
+        {
+            image.duplicateIfShared();
+            adjustImage (image, b, c, thread);
+        }
+    }
+
+    return thread == nullptr || ! thread->threadShouldExit();
+}
+
+void SharedData::ensureLoaded() const
+{
+    const juce::ScopedLock scope (imageLock);
+
+    // The first reader gets the images as the current settings want them, even
+    // when a rebuild that was started for them has not finished yet.
+    if (! loaded)
+    {
+        buildImages (images, nullptr);
+        loaded = true;
+    }
+}
+
+juce::Image SharedData::getImage (ImageId id) const
+{
+    if (id < 0 || id >= numImages)
+        return {};
+
+    ensureLoaded();
+    const juce::ScopedLock scope (imageLock);
+    return images[(size_t) id];
+}
+
+void SharedData::setAdjustment (float newBrightness, float newContrast) noexcept
+{
+    brightness.store (juce::jlimit (-0.5f, 0.5f, newBrightness));
+    contrast.store (juce::jlimit (-0.5f, 0.5f, newContrast));
+}
+
+void SharedData::setCompletionAction (std::function<void()> action)
+{
+    const juce::ScopedLock scope (actionLock);
+
+    if (completionAction == nullptr || action == nullptr)
+    {
+        completionAction = std::move (action);
+        return;
+    }
+
+    completionAction = [first = std::move (completionAction), second = std::move (action)]
+    {
+        first();
+        second();
+    };
+}
+
+void SharedData::startRebuild()
+{
+    // A run in progress is abandoned (its pending action stays queued); the new
+    // run starts from the untouched artwork with the latest values anyway.
+    stopThread (10000);
+    startThread();
+}
+
+void SharedData::run()
+{
+    ImageSet fresh;
+
+    if (! buildImages (fresh, this))
+        return;
+
+    {
+        const juce::ScopedLock scope (imageLock);
+        images = std::move (fresh);
+        loaded = true;
+    }
+
+    std::function<void()> action;
+    {
+        const juce::ScopedLock scope (actionLock);
+        std::swap (action, completionAction);
+    }
+
+    if (action != nullptr)
+        action();
+}
+
+//==============================================================================
+float SharedData::contrastFactor (float contrastAmount) noexcept
+{
+    const auto c = contrastAmount * 100.0f;
+    return (c + 255.0f) * 259.0f / ((259.0f - c) * 255.0f);
+}
+
+void SharedData::adjustImage (juce::Image& image, float brightnessAmount, float contrastAmount, const juce::Thread* thread)
+{
+    if (! image.isValid() || image.getFormat() == juce::Image::SingleChannel)
+        return;
+
+    const auto factor = contrastFactor (contrastAmount);
+    const auto offset = brightnessAmount * 128.0f;
+
+    juce::uint8 table[256];
+    for (int v = 0; v < 256; ++v)
+        table[v] = (juce::uint8) juce::jlimit (0.0f, 255.0f, ((float) v - 128.0f) * factor + 128.0f + offset);
+
+    juce::Image::BitmapData data (image, juce::Image::BitmapData::readWrite);
+
+    if (image.getFormat() == juce::Image::ARGB)
+        adjustRows<juce::PixelARGB> (data, table, thread);
+    else
+        adjustRows<juce::PixelRGB> (data, table, thread);
 }
 
 } // namespace orvel

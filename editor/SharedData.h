@@ -1,21 +1,115 @@
 #pragma once
 
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <functional>
 #include <memory>
 
 namespace orvel
 {
 
-/** The process-wide store of skin images, shared by every instance and alive
-    as long as any instance holds it. */
-class SharedData
+/**
+    The process-wide store of skin images, shared by every instance and alive as
+    long as any instance holds it, plus the thread that rebuilds the images after
+    a brightness or contrast change.
+
+    The images are decoded from the embedded PNGs on first use, already adjusted
+    to the brightness and contrast set by then (a host scanning plug-ins creates
+    instances that never open a window, and the knob film strips alone are tens
+    of megabytes once decoded). run() decodes them afresh, adjusts
+    all but the swap images when brightness or contrast is not zero, swaps them in
+    and then runs the completion action on the calling thread.
+
+    Pitfall: when run() executes on its own thread, the completion action runs on
+    that thread too and must take the message-manager lock itself before touching
+    any component. getImage() may be called from any thread; it hands out the
+    current images, never one that is being rewritten.
+*/
+class SharedData : public juce::Thread
 {
 public:
-    SharedData() = default;
+    enum ImageId
+    {
+        background = 0,
+        bigKnob,
+        smallKnob,
+        smallKnob2,
+        tinyKnob,
+        whiteKnob,
+        swapOff,
+        swapOn,
+        buttonOn,
+        buttonOff,
+        box,
+        numImages
+    };
+
+    /** Decodes one image by its resource name; a null image when it has none. */
+    using ImageLoader = std::function<juce::Image (const char* resourceName)>;
+
+    /** A store that reads the embedded artwork. */
+    SharedData();
+    /** A store that reads its images through the given loader (tests use this). */
+    explicit SharedData (ImageLoader loader);
+    ~SharedData() override;
 
     /** The live store, or a new one when no instance holds it any more. */
     static std::shared_ptr<SharedData> acquire();
 
+    /** "background_png", "big_knob_png"... */
+    static const char* getResourceName (ImageId id) noexcept;
+
+    /** The current image (null when the artwork lacks it). Any thread. */
+    juce::Image getImage (ImageId id) const;
+
+    /** Brightness and contrast of the next run, each clamped to -0.5..0.5. */
+    void setAdjustment (float newBrightness, float newContrast) noexcept;
+    float getBrightness() const noexcept { return brightness.load(); }
+    float getContrast() const noexcept { return contrast.load(); }
+
+    /** The action the next completed run performs. Setting one while another
+        is still pending keeps both, in order, so that no requester is left
+        waiting when two windows ask for a rebuild at once. Message thread. */
+    void setCompletionAction (std::function<void()> action);
+
+    /** Starts the rebuild thread; a rebuild still running is stopped first and
+        its pending action carried over to the new run. Message thread. */
+    void startRebuild();
+
+    /** The rebuild itself: decode, adjust, swap in, complete. */
+    void run() override;
+
+    //==============================================================================
+    /** (C + 255) × 259 / ((259 − C) × 255) with C = contrast × 100. */
+    static float contrastFactor (float contrast) noexcept;
+
+    /** Moves every colour channel v of every pixel to (v − 128) × F + 128 + B
+        with B = brightness × 128, clamped to 0..255 and truncated, on the
+        non-premultiplied colour; alpha is kept. Stops early (leaving the image
+        partly adjusted) when the given thread is asked to exit. */
+    static void adjustImage (juce::Image& image, float brightness, float contrast,
+                             const juce::Thread* thread = nullptr);
+
 private:
+    using ImageSet = std::array<juce::Image, numImages>;
+
+    ImageSet decodeAll() const;
+    /** Decodes and adjusts; false when the thread was asked to exit meanwhile. */
+    bool buildImages (ImageSet& result, const juce::Thread* thread) const;
+    void ensureLoaded() const;
+
+    ImageLoader loader;
+    std::atomic<float> brightness { 0.0f };
+    std::atomic<float> contrast { 0.0f };
+
+    mutable juce::CriticalSection imageLock;
+    mutable ImageSet images;
+    mutable bool loaded = false;
+
+    juce::CriticalSection actionLock;
+    std::function<void()> completionAction;
+
     SharedData (const SharedData&) = delete;
     SharedData& operator= (const SharedData&) = delete;
 };

@@ -1,23 +1,86 @@
 #include "WrendleFoldEditor.h"
 
+#include "EditorSettings.h"
+#include "OrvelLookAndFeel.h"
+#include "WrendleFoldPluginWindow.h"
 #include "engine/WrendleFoldProcessor.h"
 
 WrendleFoldEditor::WrendleFoldEditor (WrendleFoldProcessor& p)
-    : juce::AudioProcessorEditor (p), processor (p)
+    : juce::AudioProcessorEditor (p), processor (&p)
 {
+    setLookAndFeel (&p.getLookAndFeel());
+
     setResizable (true, true);
-    setResizeLimits (logicalWidth / 2, logicalHeight / 2, logicalWidth * 2, logicalHeight * 2);
+    setResizeLimits (minimumWidth, minimumHeight, maximumWidth, maximumHeight);
     if (auto* constrainer = getConstrainer())
         constrainer->setFixedAspectRatio ((double) logicalWidth / (double) logicalHeight);
-    setSize (logicalWidth, logicalHeight);
+
+    const auto scale = orvel::editorSettingsOf (p).windowSize;
+    setSize ((int) (logicalWidth * scale), (int) (logicalHeight * scale));
+    setOpaque (true);
+
+    mainWindow = std::make_unique<WrendleFoldPluginWindow> (p, this);
+    addAndMakeVisible (*mainWindow);
+    resized();
+
+    // The editor sees every press in the window and on the resizer.
+    if (resizableCorner != nullptr)
+        resizableCorner->addMouseListener (this, true);
+    mainWindow->addMouseListener (this, true);
 }
 
-WrendleFoldEditor::~WrendleFoldEditor() = default;
+WrendleFoldEditor::~WrendleFoldEditor()
+{
+    stopTimer();
+
+    if (resizableCorner != nullptr)
+        resizableCorner->removeMouseListener (this);
+
+    mainWindow.reset();
+    orvel::saveEditorSettings (*processor);
+    setLookAndFeel (nullptr);
+}
 
 void WrendleFoldEditor::paint (juce::Graphics& g)
 {
-    g.fillAll (juce::Colour (0xff1b1d21));
-    g.setColour (juce::Colours::white.withAlpha (0.85f));
-    g.setFont (22.0f);
-    g.drawFittedText (processor.getName(), getLocalBounds(), juce::Justification::centred, 1);
+    // Only visible while the host's frame is larger than the scaled window.
+    g.fillAll (juce::Colour (0xff2c2c2d));
+}
+
+void WrendleFoldEditor::resized()
+{
+    if (mainWindow == nullptr)
+        return;
+
+    const auto scale = juce::jlimit (0.5, 2.0, (double) getWidth() / (double) logicalWidth);
+    orvel::editorSettingsOf (*processor).windowSize = scale;
+
+    mainWindow->setTransform (juce::AffineTransform::scale ((float) scale));
+    mainWindow->setTopLeftPosition (0, 0);
+
+    if (! isTimerRunning())
+        startTimer (saveDelayMs);
+}
+
+void WrendleFoldEditor::mouseDown (const juce::MouseEvent& e)
+{
+    if (e.getNumberOfClicks() > 1 && resizableCorner != nullptr && e.eventComponent == resizableCorner.get())
+        startTimer (resetDelayMs);
+}
+
+void WrendleFoldEditor::timerCallback()
+{
+    if (getTimerInterval() == resetDelayMs)
+    {
+        orvel::editorSettingsOf (*processor).windowSize = 1.0;
+        setSize (logicalWidth, logicalHeight);
+        resized();
+        repaint();
+
+        if (mainWindow != nullptr)
+            mainWindow->repaint();
+    }
+
+    orvel::saveEditorSettings (*processor);
+    stopTimer();
 }

@@ -3,8 +3,15 @@
 #include "editor/OrvelLookAndFeel.h"
 #include "editor/SharedData.h"
 #include "editor/WrendleFoldEditor.h"
+#include "state/PluginState.h"
+#include "state/PresetFile.h"
+#include "state/ProcessorParameterTarget.h"
+#include "state/UntrustedXml.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cmath>
+#include <cstring>
 
 juce::AudioProcessor::BusesProperties WrendleFoldProcessor::makeBuses()
 {
@@ -13,15 +20,18 @@ juce::AudioProcessor::BusesProperties WrendleFoldProcessor::makeBuses()
         .withOutput ("Fold Out", juce::AudioChannelSet::stereo(), true);
 }
 
-WrendleFoldProcessor::WrendleFoldProcessor()
-    : juce::AudioProcessor (makeBuses())
+WrendleFoldProcessor::WrendleFoldProcessor (const juce::String& newsServerAddress)
+    : juce::AudioProcessor (makeBuses()),
+      settingsTag (orvel::getSettingsTag (settings.getProductKey())),
+      notifications (newsProductIdentifier, newsServerAddress)
 {
+    // Names no preset file: the selector shows it as the Init preset.
+    currentPresetPath = orvel::presets::initPresetName;
+
     sharedData = orvel::SharedData::acquire();
     setBypassed (false);
 
-    userSettings.windowSize = juce::jlimit (0.5, 2.0, userSettings.windowSize);
-    userSettings.brightness = juce::jlimit (-0.5f, 0.5f, userSettings.brightness);
-    userSettings.contrast = juce::jlimit (-0.5f, 0.5f, userSettings.contrast);
+    applyStoredUserSettings();
 
     restoreFadeGain.setImmediate (1.0f);
     lookAndFeel = std::make_unique<orvel::OrvelLookAndFeel>();
@@ -35,12 +45,40 @@ WrendleFoldProcessor::WrendleFoldProcessor()
 
     params.createAndAdd (*this, [this] (const juce::String& name, float value) { onParameterChanged (name, value); });
     loadInitPreset();
+
+    notifications.checkForNews();
 }
 
 WrendleFoldProcessor::~WrendleFoldProcessor()
 {
     sharedData.reset();
     lookAndFeel.reset();
+    // The news fetcher goes next (a member), stopping a fetch that is still running.
+}
+
+void WrendleFoldProcessor::applyStoredUserSettings()
+{
+    const auto stored = settings.readStoredSettings();
+
+    userSettings.windowSize = juce::jlimit (0.5, 2.0, stored.windowSize);
+    userSettings.brightness = juce::jlimit (-0.5f, 0.5f, stored.brightness);
+    userSettings.contrast = juce::jlimit (-0.5f, 0.5f, stored.contrast);
+    userSettings.leftHandedMouse = stored.leftHandedMouse;
+    userSettings.accelerateGui = stored.accelerateGui;
+    setEnvelopeLinear (stored.envelopeLinear);
+
+    if (userSettings.brightness != 0.0f || userSettings.contrast != 0.0f)
+        handImageAdjustmentToSharedData();
+}
+
+void WrendleFoldProcessor::handImageAdjustmentToSharedData()
+{
+    // The shared skin images are rebuilt with the user's brightness and contrast.
+    if (sharedData != nullptr)
+    {
+        sharedData->setAdjustment (userSettings.brightness, userSettings.contrast);
+        sharedData->startRebuild();
+    }
 }
 
 void WrendleFoldProcessor::onParameterChanged (const juce::String& name, float)
@@ -55,12 +93,24 @@ void WrendleFoldProcessor::onParameterChanged (const juce::String& name, float)
 
 void WrendleFoldProcessor::loadInitPreset()
 {
-    for (auto* parameter : juce::AudioProcessor::getParameters())
+    const auto initPreset = settings.getPresetsFolder().getChildFile (orvel::presets::initPresetFileName);
+
+    if (initPreset.exists())
     {
-        parameter->beginChangeGesture();
-        parameter->setValueNotifyingHost (parameter->getDefaultValue());
-        parameter->endChangeGesture();
+        loadPreset (initPreset.getFullPathName());
+
+        // The Init values become the defaults: missing attributes of later presets
+        // and states, and a double-click reset, go to them.
+        for (auto* parameter : params.floats())
+            parameter->adoptCurrentAsDefault();
+        for (auto* parameter : params.switches())
+            parameter->adoptCurrentAsDefault();
+        params.oversampling->adoptCurrentAsDefault();
+        return;
     }
+
+    for (auto* parameter : juce::AudioProcessor::getParameters())
+        parameter->setValueNotifyingHost (parameter->getDefaultValue());
 }
 
 //==============================================================================
@@ -414,12 +464,106 @@ juce::AudioProcessorEditor* WrendleFoldProcessor::createEditor()
     return new WrendleFoldEditor (*this);
 }
 
-void WrendleFoldProcessor::getStateInformation (juce::MemoryBlock&)
+//==============================================================================
+std::unique_ptr<juce::XmlElement> WrendleFoldProcessor::createSettingsXml()
 {
+    const juce::ScopedLock lock (getCallbackLock());
+    const orvel::ProcessorParameterTarget target (*this);
+    return orvel::createSettingsElement (target, settingsTag, JucePlugin_VersionString);
 }
 
-void WrendleFoldProcessor::setStateInformation (const void*, int)
+void WrendleFoldProcessor::applySettingsXml (const juce::XmlElement* element, bool asPreset)
 {
+    startRestoreFade();
+    suspendProcessing (true);
+
+    {
+        const juce::ScopedLock lock (getCallbackLock());
+        orvel::ProcessorParameterTarget target (*this);
+        orvel::applySettingsElement (target, element, settingsTag, asPreset, lockedParameterNames);
+    }
+
+    suspendProcessing (false);
+
+    // Again after the values are in: a block that ran between the first request and
+    // the suspension has already used it up, and the first block with the new values
+    // must start from silence.
+    startRestoreFade();
+}
+
+void WrendleFoldProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    auto element = createSettingsXml();
+    saveCounter = orvel::nextSaveCounter (saveCounter);
+    orvel::addHostStateAttributes (*element, currentPresetPath, saveCounter, lockText);
+    copyXmlToBinary (*element, destData);
+}
+
+void WrendleFoldProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    // A blob that is refused or does not parse changes nothing at all.
+    const auto element = orvel::readHostStateBinary (data, sizeInBytes);
+
+    if (element == nullptr)
+        return;
+
+    auto extras = orvel::readHostStateAttributes (*element);
+    currentPresetPath = extras.presetPath;
+    saveCounter = extras.saveCounter;
+    lockedParameterNames = std::move (extras.lockedNames);
+    lockText = extras.lockText;
+
+    applySettingsXml (element.get(), false);
+}
+
+juce::String WrendleFoldProcessor::createSettingsText()
+{
+    return createSettingsXml()->toString();
+}
+
+void WrendleFoldProcessor::applySettingsText (const juce::String& text)
+{
+    // Clipboard text can come from anywhere: the same limits as a host state.
+    std::unique_ptr<juce::XmlElement> element;
+
+    if (std::strlen (text.toRawUTF8()) <= orvel::maxHostStateBytes)
+        element = orvel::parseUntrustedXml (text);
+
+    applySettingsXml (element.get(), false);
+}
+
+void WrendleFoldProcessor::copySettingsToClipboard()
+{
+    juce::SystemClipboard::copyTextToClipboard (createSettingsText());
+}
+
+void WrendleFoldProcessor::pasteSettingsFromClipboard()
+{
+    applySettingsText (juce::SystemClipboard::getTextFromClipboard());
+}
+
+//==============================================================================
+void WrendleFoldProcessor::loadPreset (const juce::String& path)
+{
+    // Remembered even when nothing loads, so the host state records the choice.
+    currentPresetPath = path;
+
+    const auto preset = orvel::readPresetFile (path);
+
+    if (preset.isPreset)
+        applySettingsXml (preset.element.get(), true);
+}
+
+juce::String WrendleFoldProcessor::savePreset (const juce::String& path)
+{
+    const auto element = createSettingsXml();
+    return orvel::writePresetFile (*element, path);
+}
+
+void WrendleFoldProcessor::setLockedParameterNames (const juce::StringArray& names)
+{
+    lockedParameterNames = names;
+    lockText = names.joinIntoString ("|");
 }
 
 juce::AudioProcessor* createWrendleFoldProcessor()

@@ -9,6 +9,8 @@
 #include "dsp/OversamplerBank.h"
 #include "dsp/SoftClipStage.h"
 #include "dsp/StateVariableFilter.h"
+#include "news/PluginNotifications.h"
+#include "state/OrvelSettings.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -26,7 +28,12 @@ class SharedData;
 class WrendleFoldProcessor : public orvel::OrvelProcessor
 {
 public:
-    WrendleFoldProcessor();
+    /** The name the news request asks the server for (<address>wrendlefold.kvn). */
+    static constexpr const char* newsProductIdentifier = "wrendlefold";
+
+    /** Builds the processor; its news fetcher asks newsServerAddress. Only tests pass
+        another address than the maker's (one on 127.0.0.1). */
+    explicit WrendleFoldProcessor (const juce::String& newsServerAddress = orvel::PluginNotifications::defaultServerAddress);
     ~WrendleFoldProcessor() override;
 
     //==========================================================================
@@ -61,6 +68,61 @@ public:
     /** Recomputes every value derived from the parameters; audio thread or preparation. */
     void updateParameters();
 
+    //==========================================================================
+    // Settings element, host state and clipboard. Message thread.
+
+    /** The element of all parameter values (normalised, under the parameters'
+        identifiers) plus "Version", tagged WrendleFold_SETTINGS. Built under the
+        callback lock, so the values are read between two blocks. */
+    std::unique_ptr<juce::XmlElement> createSettingsXml();
+
+    /** Pushes an element into the parameters, each as a change gesture the host is
+        told about. The output drops to silence at once and ramps back in over 150 ms
+        once the values are set; processing is suspended meanwhile.
+
+        A null element, or one with another tag, changes no parameter but still fades
+        the output out and in. In preset mode "Bypass" and every parameter named in
+        lockedParameterNames keep their values. Missing, NaN or infinite values give
+        the parameter's default (after an Init preset, the Init value); other values
+        are clamped to 0..1, switches included. */
+    void applySettingsXml (const juce::XmlElement* element, bool asPreset);
+
+    /** The settings element as XML text in JUCE's default format: what "copy" puts on
+        the clipboard. */
+    juce::String createSettingsText();
+
+    /** Applies clipboard text as applySettingsXml (element, false) would: every
+        parameter, bypass and locked ones included. Text that is not a settings
+        document (or not XML at all) only fades the output out and in. */
+    void applySettingsText (const juce::String& text);
+
+    void copySettingsToClipboard();
+    void pasteSettingsFromClipboard();
+
+    //==========================================================================
+    // Presets. Message thread.
+
+    /** Remembers the path as currentPresetPath in any case; applies the file in preset
+        mode only when it exists, is not empty and carries the preset signature. */
+    void loadPreset (const juce::String& path);
+
+    /** Writes the current settings as a preset file (creating folders as needed).
+        Returns an empty text on success, else a message for the user. */
+    juce::String savePreset (const juce::String& path);
+
+    /** Replaces the lock list (names as getName (50) gives them, spaces kept) and the
+        matching lockText. */
+    void setLockedParameterNames (const juce::StringArray& names);
+
+    /** The processor's own settings store (settings files and folders). */
+    orvel::OrvelSettings& getSettings() noexcept { return settings; }
+
+    /** The news fetcher; the top bar reads its notices and unread flag. */
+    orvel::PluginNotifications& getNotifications() noexcept { return notifications; }
+
+    /** WrendleFold_SETTINGS */
+    const juce::String& getSettingsTag() const noexcept { return settingsTag; }
+
     static constexpr int numOversamplingChoices = 5;
 
 private:
@@ -72,6 +134,8 @@ private:
     void advancePrePostSwitch() noexcept;
     template <bool inverted, bool linearEnvelope>
     void runCore (float* left, float* right, int numFrames) noexcept;
+    void applyStoredUserSettings();
+    void handImageAdjustmentToSharedData();
     void loadInitPreset();
 
     static BusesProperties makeBuses();
@@ -94,6 +158,9 @@ private:
         bool inverted = true; // the topology latched from "PrePost"
     };
 
+    orvel::OrvelSettings settings;
+    const juce::String settingsTag;
+
     wrendle::WrendleFoldParameters params;
     std::atomic<bool> envelopeLinear { false };
 
@@ -113,6 +180,10 @@ private:
     int oversamplingFactor = 1;
     int oversamplersPreparedForBlockSize = 0;
     std::atomic<bool> needsPrepare { false };
+
+    // Declared before the look-and-feel and the shared images: destroyed after
+    // them, and before the oversamplers and the chain.
+    orvel::PluginNotifications notifications;
 
     std::unique_ptr<orvel::OrvelLookAndFeel> lookAndFeel;
     std::shared_ptr<orvel::SharedData> sharedData;

@@ -1,0 +1,658 @@
+#include "WrendleFoldPluginWindow.h"
+
+#include "EditorSettings.h"
+#include "EmbeddedResources.h"
+#include "OrvelLookAndFeel.h"
+#include "SharedData.h"
+#include "WidgetSupport.h"
+#include "WrendleFoldEditor.h"
+#include "engine/WrendleFoldProcessor.h"
+
+namespace
+{
+constexpr int filmStripFrames = 129;
+
+// Logical sizes of the skin images (the artwork is drawn at twice this).
+constexpr int bigKnobSize = 153, whiteKnobSize = 62, smallKnobSize = 68, tinyKnobSize = 43;
+constexpr int swapWidth = 30, swapHeight = 22, roundButtonSize = 26, topBarButtonSize = 20;
+
+// The middle knob row: four places 86 units apart.
+constexpr int knobRowX = 76, knobRowY = 256, knobRowSpacing = 86;
+// Half the small-knob-2 image width: where a pair title ends past its right knob.
+constexpr int pairTitleOverhang = 68;
+
+constexpr const char* topBarImageNames[] = {
+    "prev_on_2x_png",   "prev_off_2x_png",   "next_on_2x_png",   "next_off_2x_png",
+    "save_on_2x_png",   "save_off_2x_png",   "delete_on_2x_png", "delete_off_2x_png",
+    "random_on_2x_png", "random_off_2x_png", "bell_on_2x_png",   "bell_off_2x_png",
+    "more_on_2x_png",   "more_off_2x_png",   "bypass_on_2x_png", "bypass_off_2x_png",
+};
+
+const juce::Colour labelTextColour (0xffb5b5b5);
+} // namespace
+
+//==============================================================================
+WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processorToUse, WrendleFoldEditor* editorToUse)
+    : processor (processorToUse), editor (editorToUse)
+{
+    // Static decorations are drawn once into image buffers.
+    monitorGrid.setBufferedToImage (true);
+    knobRowPanel.setBufferedToImage (true);
+    feedbackLink.setBufferedToImage (true);
+    monitorGrid.setInterceptsMouseClicks (false, false);
+    knobRowPanel.setInterceptsMouseClicks (false, false);
+    feedbackLink.setInterceptsMouseClicks (false, false);
+    monitor.setInterceptsMouseClicks (false, false);
+    monitorFrame.setInterceptsMouseClicks (false, false);
+
+    openGLContext.setRenderer (this);
+    openGLContext.setMultisamplingEnabled (true);
+
+    settings.loadMakerSettings (true);
+    if (settings.getMakerBool (orvel::OrvelSettings::accelerateGuiKey, false))
+        setAcceleratedDrawing (true);
+
+    setSize (logicalWidth, logicalHeight);
+    setOpaque (true);
+
+    presetDisplayCounter = random.nextInt (4);
+    presetDisplayTarget = 10 + random.nextInt (10);
+
+    loadTopBarImages();
+    initTopBar();
+    initMainControls();
+
+    startTimer (refreshTimerId, processor.getEditorRefreshIntervalMs());
+
+    // Kept above every control, including the ones a rebuild adds later.
+    loadingOverlay.setAlwaysOnTop (true);
+    addChildComponent (loadingOverlay);
+    loadingOverlay.setBounds (getLocalBounds());
+
+    setLookAndFeel (&processor.getLookAndFeel());
+}
+
+WrendleFoldPluginWindow::~WrendleFoldPluginWindow()
+{
+    stopTimer (refreshTimerId);
+    stopTimer (lockRestoreTimerId);
+    loadingOverlay.stopTimer();
+    openGLContext.detach();
+    setLookAndFeel (nullptr);
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::loadTopBarImages()
+{
+    for (size_t i = 0; i < std::size (topBarImageNames); ++i)
+        topBarImages[i] = orvel::resources::loadCachedImage (topBarImageNames[i]);
+}
+
+void WrendleFoldPluginWindow::initTopBar()
+{
+    knobs.clear();
+    parameterButtons.clear();
+
+    const auto& sharedData = processor.getSharedData();
+    const auto backgroundImage = sharedData != nullptr ? sharedData->getImage (orvel::SharedData::background) : juce::Image();
+    hasBackgroundImage = backgroundImage.isValid();
+
+    background.setImage (backgroundImage, juce::RectanglePlacement::stretchToFit);
+    background.setBounds (getLocalBounds());
+    background.setInterceptsMouseClicks (false, false);
+    addAndMakeVisible (background);
+
+    productName.setText ("FOLD", juce::dontSendNotification);
+    productName.setJustificationType (juce::Justification::centredLeft);
+    productName.setColour (juce::Label::textColourId, juce::Colour (0xffd2d2d2));
+    productName.setBounds (39, -1, 150, 46);
+    productName.setInterceptsMouseClicks (false, false);
+    addAndMakeVisible (productName);
+
+    const auto& params = processor.getParameterSet();
+    setupButton (bypassButton, params.bypass, topBarImages[bypassOffImage], topBarImages[bypassOnImage],
+                 444, 13, topBarButtonSize, topBarButtonSize);
+    // Bypass is never randomized or taken by lock-all, and never shows a lock.
+    bypassButton.setLockable (false);
+    bypassButton.setLocked (true);
+    bypassButton.setDisplayScale (2);
+    bypassButton.setTooltip ("Bypass");
+    parameterButtons.add (&bypassButton);
+}
+
+void WrendleFoldPluginWindow::setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter,
+                                         const juce::Image& filmStrip, int x, int y, int logicalSize)
+{
+    knob.setupParameterKnob (parameter, filmStrip, filmStripFrames, x, y, juce::Slider::RotaryHorizontalVerticalDrag);
+
+    // Without artwork the knob still takes its logical size and draws a plain dial.
+    if (! filmStrip.isValid())
+        knob.setSize (logicalSize, logicalSize);
+
+    knobs.add (&knob);
+    addAndMakeVisible (knob);
+}
+
+void WrendleFoldPluginWindow::setupButton (orvel::OrvelButton& button, juce::RangedAudioParameter* parameter,
+                                           const juce::Image& offImage, const juce::Image& onImage, int x, int y,
+                                           int logicalWidthOfButton, int logicalHeightOfButton)
+{
+    button.setupParameterButton (parameter, offImage, onImage, x, y);
+
+    if (! offImage.isValid())
+        button.setSize (logicalWidthOfButton, logicalHeightOfButton);
+
+    button.addOwnerListeners (this, this);
+    addAndMakeVisible (button);
+}
+
+void WrendleFoldPluginWindow::initMainControls()
+{
+    const auto& params = processor.getParameterSet();
+    const auto& sharedData = processor.getSharedData();
+    const auto image = [&sharedData] (orvel::SharedData::ImageId id)
+    { return sharedData != nullptr ? sharedData->getImage (id) : juce::Image(); };
+
+    // 1-2: the monitor block; the frame is added last so it is drawn over the curve.
+    monitorFrame.setImage (image (orvel::SharedData::box), juce::RectanglePlacement::stretchToFit);
+    monitorFrame.setBounds (51, 78, 116, 120);
+
+    monitorGrid.setBounds (66, 93, 88, 88);
+    monitorGrid.setAlpha (0.75f);
+    addAndMakeVisible (monitorGrid);
+
+    monitor.setBounds (66, 93, 88, 88);
+    addAndMakeVisible (monitor);
+    monitor.updateCurve (true, params.foldAmount->getValue(), params.input->getPlainValue(), params.output->getPlainValue());
+    updateMonitorActivity();
+    addAndMakeVisible (monitorFrame);
+
+    // 3: the upper knobs, the panel behind the middle row, the middle row at its
+    // "Normal" places, the link glyph.
+    const auto bigKnob = image (orvel::SharedData::bigKnob);
+    const auto whiteKnob = image (orvel::SharedData::whiteKnob);
+    const auto tinyKnob = image (orvel::SharedData::tinyKnob);
+    const auto smallKnob = image (orvel::SharedData::smallKnob);
+    const auto smallKnob2 = image (orvel::SharedData::smallKnob2);
+
+    const int foldX = (logicalWidth - bigKnobSize) / 2, foldY = 59;
+    setupKnob (foldAmountKnob, params.foldAmount, bigKnob, foldX, foldY, bigKnobSize);
+    setupKnob (envelopeAmountKnob, params.envelopeAmount, whiteKnob, foldX + 170, foldY + 17, whiteKnobSize);
+    setupKnob (envelopeAttackKnob, params.envelopeAttack, tinyKnob, foldX + 170 - 15, foldY + 17 + 82, tinyKnobSize);
+    setupKnob (envelopeReleaseKnob, params.envelopeRelease, tinyKnob, foldX + 170 + 35, foldY + 17 + 82, tinyKnobSize);
+
+    addAndMakeVisible (knobRowPanel);
+    setupKnob (highPassKnob, params.highPass, smallKnob2, knobRowX, knobRowY, smallKnobSize);
+    setupKnob (lowPassKnob, params.lowPass, smallKnob2, knobRowX + knobRowSpacing, knobRowY, smallKnobSize);
+    setupKnob (feedbackKnob, params.feedback, smallKnob, knobRowX + 2 * knobRowSpacing, knobRowY, smallKnobSize);
+    setupKnob (feedbackLowPassKnob, params.feedbackLowPass, smallKnob2, knobRowX + 3 * knobRowSpacing, knobRowY, smallKnobSize);
+    addAndMakeVisible (feedbackLink);
+
+    // 4: the PrePost swap button above the panel's divider, then the row arrangement.
+    setupButton (prePostButton, params.prePost, image (orvel::SharedData::swapOff), image (orvel::SharedData::swapOn),
+                 (logicalWidth - swapWidth) / 2, knobRowY - 26 + 9, swapWidth, swapHeight);
+    parameterButtons.add (&prePostButton);
+    updatePrePostLayout (true);
+
+    // 5: the lower row.
+    const int inputX = 78, inputY = 364;
+    setupKnob (inputKnob, params.input, whiteKnob, inputX, inputY, whiteKnobSize);
+    setupKnob (mixKnob, params.mix, whiteKnob, inputX + 86, inputY + 7, whiteKnobSize);
+    setupKnob (outputKnob, params.output, whiteKnob, inputX + 2 * 86, inputY, whiteKnobSize);
+
+    const auto buttonOff = image (orvel::SharedData::buttonOff);
+    const auto buttonOn = image (orvel::SharedData::buttonOn);
+    setupButton (autoGainButton, params.autoGain, buttonOff, buttonOn, 354, inputY - 7, roundButtonSize, roundButtonSize);
+    parameterButtons.add (&autoGainButton);
+    setupButton (softClipButton, params.softClip, buttonOff, buttonOn, 354, inputY - 7 + 51, roundButtonSize, roundButtonSize);
+    parameterButtons.add (&softClipButton);
+
+    // 6-8.
+    applyKnobDisplaySettings();
+    applyButtonSettings();
+    createSectionLabels();
+
+    // 9: locks a host restored meanwhile are shown a second after the build.
+    startTimer (lockRestoreTimerId, 1000);
+}
+
+void WrendleFoldPluginWindow::applyKnobDisplaySettings()
+{
+    const auto leftHanded = orvel::editorSettingsOf (processor).leftHandedMouse;
+
+    for (auto* knob : knobs)
+    {
+        knob->displayMode = 2;
+        knob->getValueLabel().setVisible (false);
+        knob->bubbleHost = this;
+        knob->popupOffset = { 10, -1 };
+        knob->removeListener (this);
+        knob->addListener (this);
+        knob->removeActionListener (this);
+        knob->addActionListener (this);
+
+        // The film strips are drawn at twice the logical resolution.
+        knob->setDisplayScale (2);
+
+        knob->popupPlacement = 2;
+        knob->bubbleFadeLimit = 0.94f;
+        knob->editBubbleWidth = 70;
+        knob->bubbleOffset = { 0.0f, (float) -(knob->getHeight() + 36) };
+        knob->leftHandedMouse = leftHanded;
+    }
+
+    // The big knob's bubbles open over its own artwork, not above it.
+    foldAmountKnob.setLockIndicatorOffset ({ 9, 12 });
+    foldAmountKnob.bubbleOffset = { 0.0f, (float) -(foldAmountKnob.getHeight() + 19) };
+}
+
+void WrendleFoldPluginWindow::applyButtonSettings()
+{
+    const auto leftHanded = orvel::editorSettingsOf (processor).leftHandedMouse;
+
+    for (auto* button : parameterButtons)
+    {
+        button->addOwnerListeners (this, this);
+        button->setDisplayScale (2);
+        button->leftHandedMouse = leftHanded;
+    }
+}
+
+//==============================================================================
+orvel::OrvelLabel* WrendleFoldPluginWindow::addSectionLabel (const juce::String& text)
+{
+    return labelGroups[1].add (new orvel::OrvelLabel (juce::String(), text));
+}
+
+void WrendleFoldPluginWindow::placeUnder (juce::Label& label, const juce::Component& control, int overlap)
+{
+    label.setBounds (control.getX() - 10, control.getBottom() - overlap, control.getWidth() + 20, 24);
+}
+
+void WrendleFoldPluginWindow::createSectionLabels()
+{
+    for (auto& group : labelGroups)
+        group.clear();
+
+    preLabel = postLabel = highPassLabel = lowPassLabel = feedbackLabel = feedbackLowPassLabel = nullptr;
+
+    auto* monitorLabel = addSectionLabel ("MONITOR");
+    monitorLabel->setBounds (monitorFrame.getX(), monitorFrame.getBottom() - 4, monitorFrame.getWidth(), 24);
+
+    preLabel = addSectionLabel ("PRE");
+    highPassLabel = addSectionLabel ("HIGHPASS");
+    lowPassLabel = addSectionLabel ("LOWPASS");
+    postLabel = addSectionLabel ("POST");
+    feedbackLabel = addSectionLabel ("FEEDBACK");
+    feedbackLowPassLabel = addSectionLabel ("LOWPASS");
+    placeSectionLabels();
+
+    placeUnder (*addSectionLabel ("FOLD"), foldAmountKnob, 10);
+    placeUnder (*addSectionLabel ("ENVELOPE"), envelopeAmountKnob, 4);
+    placeUnder (*addSectionLabel ("ATK"), envelopeAttackKnob, 4);
+    placeUnder (*addSectionLabel ("REL"), envelopeReleaseKnob, 4);
+    placeUnder (*addSectionLabel ("INPUT"), inputKnob, 4);
+    placeUnder (*addSectionLabel ("MIX"), mixKnob, 4);
+    placeUnder (*addSectionLabel ("OUTPUT"), outputKnob, 4);
+
+    for (auto* button : { &autoGainButton, &softClipButton })
+    {
+        auto* label = addSectionLabel (button == &autoGainButton ? "AUTOGAIN" : "SOFTCLIP");
+        label->setBounds (button->getX() - 30, button->getBottom() - 3, button->getWidth() + 60, 24);
+    }
+
+    // The first and third groups keep their styling rules but stay empty in this product.
+    const juce::Font groupFonts[] = {
+        juce::Font (11.5f, juce::Font::plain).withHorizontalScale (0.97f),
+        juce::Font (13.5f, juce::Font::bold).withHorizontalScale (0.95f),
+        juce::Font (15.0f, juce::Font::bold).withHorizontalScale (1.1f),
+    };
+
+    for (int group = 0; group < 3; ++group)
+    {
+        for (auto* label : labelGroups[group])
+        {
+            label->setFont (groupFonts[group]);
+            label->setColour (juce::Label::textColourId, labelTextColour);
+            label->setJustificationType (juce::Justification::centred);
+            // Captions only: a press on one reaches the window (and closes open bubbles).
+            label->setInterceptsMouseClicks (false, false);
+            addAndMakeVisible (label);
+        }
+    }
+}
+
+void WrendleFoldPluginWindow::updatePrePostLayout (bool force)
+{
+    const auto inverted = processor.getParameterSet().prePost->getValue() >= 0.5f ? 1 : 0;
+
+    if (! force && inverted == prePostInverted)
+        return;
+
+    prePostInverted = inverted;
+
+    orvel::OrvelKnob* const normalOrder[] = { &highPassKnob, &lowPassKnob, &feedbackKnob, &feedbackLowPassKnob };
+    orvel::OrvelKnob* const invertedOrder[] = { &feedbackKnob, &feedbackLowPassKnob, &highPassKnob, &lowPassKnob };
+    const auto& order = inverted != 0 ? invertedOrder : normalOrder;
+
+    for (int i = 0; i < 4; ++i)
+        order[i]->setTopLeftPosition (knobRowX + i * knobRowSpacing, knobRowY);
+
+    feedbackLink.setBounds (feedbackKnob.getX() + 67, feedbackLowPassKnob.getY() + 72, 22, 24);
+    knobRowPanel.setBounds (order[0]->getX() - 16, order[0]->getY() - 26, 358, 124);
+
+    placeSectionLabels();
+}
+
+void WrendleFoldPluginWindow::placeSectionLabels()
+{
+    if (preLabel == nullptr || postLabel == nullptr)
+        return;
+
+    const auto inverted = prePostInverted == 1;
+    auto* filterTitle = inverted ? postLabel : preLabel;
+    auto* feedbackTitle = inverted ? preLabel : postLabel;
+
+    filterTitle->setBounds (highPassKnob.getX(), highPassKnob.getY() - 18,
+                            lowPassKnob.getX() + pairTitleOverhang - highPassKnob.getX(), 24);
+    feedbackTitle->setBounds (feedbackKnob.getX(), feedbackKnob.getY() - 18,
+                              feedbackLowPassKnob.getX() + pairTitleOverhang - feedbackKnob.getX(), 24);
+
+    const std::pair<orvel::OrvelLabel*, orvel::OrvelKnob*> rowLabels[] = {
+        { highPassLabel, &highPassKnob },
+        { lowPassLabel, &lowPassKnob },
+        { feedbackLabel, &feedbackKnob },
+        { feedbackLowPassLabel, &feedbackLowPassKnob },
+    };
+
+    for (const auto& [label, knob] : rowLabels)
+        if (label != nullptr)
+            placeUnder (*label, *knob, 4);
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::timerCallback (int timerId)
+{
+    if (timerId == refreshTimerId)
+        refreshFromProcessor();
+    else if (timerId == lockRestoreTimerId)
+        restoreParameterLocks();
+}
+
+void WrendleFoldPluginWindow::syncWidgetsWithParameters()
+{
+    for (auto* knob : knobs)
+    {
+        auto* parameter = knob->getParameter();
+
+        if (parameter == nullptr || knob->isMouseHeldDown())
+            continue;
+
+        const auto value = (double) parameter->getValue();
+
+        if (knob->getValue() != value)
+        {
+            knob->setValue (value, juce::dontSendNotification);
+
+            if (knob->getValueLabel().isVisible())
+                knob->updateValueLabel();
+        }
+    }
+
+    for (auto* button : parameterButtons)
+        if (auto* parameter = button->getParameter())
+            button->setToggleState (parameter->getValue() > 0.5f, juce::dontSendNotification);
+}
+
+void WrendleFoldPluginWindow::updateMonitorActivity()
+{
+    monitor.setActive (! processor.getLastBypassRequest());
+}
+
+void WrendleFoldPluginWindow::refreshFromProcessor()
+{
+    syncWidgetsWithParameters();
+
+    const auto& params = processor.getParameterSet();
+    monitor.updateCurve (false, processor.getMonitorDrive(), params.input->getPlainValue(), params.output->getPlainValue());
+    updateMonitorActivity();
+
+    // A host automation of PrePost rearranges the row at the next tick.
+    updatePrePostLayout (false);
+
+    // Shown once, some ticks after opening, so that a preset path the host
+    // restored after the window opened is the one displayed.
+    if (presetDisplayCounter < presetDisplayTarget && ++presetDisplayCounter == presetDisplayTarget)
+        showCurrentPreset();
+}
+
+void WrendleFoldPluginWindow::showCurrentPreset()
+{
+    // The preset box of the top bar shows processor.currentPresetPath here; this
+    // window's top bar has no preset box yet, so there is nothing to update.
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::rebuildLockList()
+{
+    auto& names = processor.lockedParameterNames;
+    names.clear();
+
+    for (auto* knob : knobs)
+        if (knob->getParameter() != nullptr && knob->isLocked())
+            names.add (knob->getParameterName());
+
+    for (auto* button : parameterButtons)
+        if (auto* parameter = button->getParameter(); parameter != nullptr && button->isLocked())
+            names.add (parameter->getName (50));
+
+    processor.lockText = names.joinIntoString ("|");
+}
+
+void WrendleFoldPluginWindow::restoreParameterLocks()
+{
+    const auto& names = processor.lockedParameterNames;
+
+    for (auto* knob : knobs)
+    {
+        if (knob->getParameter() == nullptr || ! names.contains (knob->getParameterName()))
+            continue;
+
+        if (knob->lockable)
+            knob->setLocked (true);
+        else
+            knob->getLockIndicator().setVisible (false);
+
+        if (knob->followsLockAll)
+            knob->excludedFromRandom = true;
+    }
+
+    for (auto* button : parameterButtons)
+        if (auto* parameter = button->getParameter(); parameter != nullptr && names.contains (parameter->getName (50)))
+            button->setLocked (true);
+
+    stopTimer (lockRestoreTimerId);
+}
+
+void WrendleFoldPluginWindow::lockAllWidgets (bool shouldBeLocked)
+{
+    for (auto* knob : knobs)
+    {
+        if (knob->lockable)
+            knob->setLocked (shouldBeLocked);
+        else
+            knob->getLockIndicator().setVisible (false);
+
+        if (knob->followsLockAll)
+            knob->excludedFromRandom = shouldBeLocked;
+    }
+
+    // A button that is not lockable (bypass) stays locked either way.
+    for (auto* button : parameterButtons)
+        button->setLocked (shouldBeLocked);
+
+    rebuildLockList();
+}
+
+void WrendleFoldPluginWindow::actionListenerCallback (const juce::String& message)
+{
+    if (message == orvel::lockMessages::update)
+        rebuildLockList();
+    else if (message == orvel::lockMessages::lockAll)
+        lockAllWidgets (true);
+    else if (message == orvel::lockMessages::unlockAll)
+        lockAllWidgets (false);
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::sliderValueChanged (juce::Slider* slider)
+{
+    if (auto* knob = dynamic_cast<orvel::OrvelKnob*> (slider))
+        if (auto* parameter = knob->getParameter())
+            parameter->setValueNotifyingHost ((float) knob->getValue());
+}
+
+void WrendleFoldPluginWindow::sliderDragStarted (juce::Slider* slider)
+{
+    if (auto* knob = dynamic_cast<orvel::OrvelKnob*> (slider))
+        if (auto* parameter = knob->getParameter())
+            parameter->beginChangeGesture();
+}
+
+void WrendleFoldPluginWindow::sliderDragEnded (juce::Slider* slider)
+{
+    if (auto* knob = dynamic_cast<orvel::OrvelKnob*> (slider))
+        if (auto* parameter = knob->getParameter())
+            parameter->endChangeGesture();
+}
+
+void WrendleFoldPluginWindow::buttonClicked (juce::Button* button)
+{
+    if (auto* orvelButton = dynamic_cast<orvel::OrvelButton*> (button))
+    {
+        if (auto* parameter = orvelButton->getParameter())
+        {
+            parameter->beginChangeGesture();
+            parameter->setValueNotifyingHost (orvelButton->getToggleState() ? 1.0f : 0.0f);
+            parameter->endChangeGesture();
+        }
+    }
+}
+
+void WrendleFoldPluginWindow::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    // The top bar's preset box is the only broadcaster this window listens to.
+    // After a preset has been applied every widget follows at once, without
+    // waiting for the next refresh tick.
+    if (source != nullptr)
+        syncWidgetsWithParameters();
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::mouseDown (const juce::MouseEvent& e)
+{
+    // A press on the background closes open value bubbles.
+    if (e.eventComponent != this)
+        return;
+
+    for (auto* knob : knobs)
+        if (knob->getValueBubble() != nullptr)
+            knob->hideBubbles (100);
+}
+
+void WrendleFoldPluginWindow::paint (juce::Graphics& g)
+{
+    // The background is an image component; this only covers for missing artwork.
+    if (! hasBackgroundImage)
+        g.fillAll (juce::Colour (0xff2c2c2d));
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::updateGraphics()
+{
+    loadingOverlay.setVisible (true);
+    loadingOverlay.startTimer (350);
+
+    auto sharedData = processor.getSharedData();
+
+    if (sharedData == nullptr)
+    {
+        finishGraphicsUpdate();
+        return;
+    }
+
+    const auto& userSettings = orvel::editorSettingsOf (processor);
+    sharedData->setAdjustment (userSettings.brightness, userSettings.contrast);
+
+    sharedData->setCompletionAction ([safeWindow = juce::Component::SafePointer<WrendleFoldPluginWindow> (this)]
+    {
+        // Runs on the skin thread: nothing is touched without the message-manager lock.
+        const juce::MessageManagerLock lock (juce::Thread::getCurrentThread());
+
+        if (! lock.lockWasGained())
+        {
+            // The thread is being stopped (a newer rebuild or the store's end):
+            // finish on the message thread instead, so the overlay never stays up.
+            juce::MessageManager::callAsync ([safeWindow]
+            {
+                if (safeWindow != nullptr)
+                    safeWindow->finishGraphicsUpdate();
+            });
+            return;
+        }
+
+        if (safeWindow != nullptr)
+            safeWindow->finishGraphicsUpdate();
+    });
+
+    sharedData->startRebuild();
+}
+
+void WrendleFoldPluginWindow::finishGraphicsUpdate()
+{
+    initTopBar();
+    initMainControls();
+    loadingOverlay.stopTimer();
+    loadingOverlay.setVisible (false);
+}
+
+//==============================================================================
+void WrendleFoldPluginWindow::setAcceleratedDrawing (bool shouldBeAccelerated)
+{
+    accelerated = shouldBeAccelerated;
+
+    if (accelerated)
+        openGLContext.attachTo (*getTopLevelComponent());
+    else
+        openGLContext.detach();
+}
+
+void WrendleFoldPluginWindow::parentHierarchyChanged()
+{
+    // The context belongs on the top-level component, which is only known once
+    // the editor (and the host's holder) have taken the window in.
+    if (accelerated && openGLContext.getTargetComponent() != getTopLevelComponent())
+    {
+        openGLContext.detach();
+        openGLContext.attachTo (*getTopLevelComponent());
+    }
+}
+
+//==============================================================================
+orvel::OrvelKnob* WrendleFoldPluginWindow::findKnob (const juce::String& parameterName) const
+{
+    for (auto* knob : knobs)
+        if (knob->getParameterName() == parameterName)
+            return knob;
+
+    return nullptr;
+}
+
+orvel::OrvelButton* WrendleFoldPluginWindow::findParameterButton (const juce::String& parameterName) const
+{
+    for (auto* button : parameterButtons)
+        if (auto* parameter = button->getParameter(); parameter != nullptr && parameter->getName (50) == parameterName)
+            return button;
+
+    return nullptr;
+}

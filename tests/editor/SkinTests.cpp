@@ -1,0 +1,260 @@
+// The look and feel, the shared skin-image store and its brightness/contrast rebuild.
+
+#include "EditorTestSupport.h"
+
+#include "editor/LoadingOverlay.h"
+#include "editor/OrvelLookAndFeel.h"
+#include "editor/SharedData.h"
+
+#include <map>
+
+using editortest::pumpUntil;
+
+namespace
+{
+constexpr juce::uint8 sampleAlpha = 128;
+
+/** Every skin image is a 3 × 2 image of known colours: two opaque pixels, one
+    half-transparent pixel, the rest opaque mid grey. The loader counts calls. */
+struct SyntheticArtwork
+{
+    juce::Image make() const
+    {
+        juce::Image image (juce::Image::ARGB, 3, 2, true);
+        image.setPixelAt (0, 0, juce::Colour::fromRGB (100, 200, 240));
+        image.setPixelAt (1, 0, juce::Colour::fromRGB (228, 28, 128));
+        image.setPixelAt (2, 0, juce::Colour::fromRGBA (100, 100, 100, sampleAlpha));
+        for (int x = 0; x < 3; ++x)
+            image.setPixelAt (x, 1, juce::Colour::fromRGB (128, 128, 128));
+        return image;
+    }
+
+    orvel::SharedData::ImageLoader loader()
+    {
+        return [this] (const char* name)
+        {
+            ++loads[name];
+            return make();
+        };
+    }
+
+    std::map<std::string, int> loads;
+};
+
+juce::Colour pixel (const orvel::SharedData& store, orvel::SharedData::ImageId id, int x, int y)
+{
+    return store.getImage (id).getPixelAt (x, y);
+}
+
+bool isAdjusted (orvel::SharedData::ImageId id)
+{
+    return id != orvel::SharedData::swapOff && id != orvel::SharedData::swapOn;
+}
+} // namespace
+
+TEST (SharedDataTest, BrightnessPlusThirtyPercentRaisesEveryChannelOfTheAdjustedImagesBy38AndLeavesSwapImagesAndAlpha)
+{
+    SyntheticArtwork artwork;
+    orvel::SharedData store (artwork.loader());
+    store.setAdjustment (0.3f, 0.0f);
+    store.run();
+
+    for (int i = 0; i < orvel::SharedData::numImages; ++i)
+    {
+        const auto id = (orvel::SharedData::ImageId) i;
+        const auto first = pixel (store, id, 0, 0);
+        const auto second = pixel (store, id, 1, 0);
+
+        if (isAdjusted (id))
+        {
+            EXPECT_EQ (first.getRed(), 138) << orvel::SharedData::getResourceName (id);
+            EXPECT_EQ (first.getGreen(), 238);
+            EXPECT_EQ (first.getBlue(), 255) << "240 + 38 is clamped";
+            EXPECT_EQ (second.getRed(), 255);
+            EXPECT_EQ (second.getGreen(), 66);
+            EXPECT_EQ (second.getBlue(), 166);
+        }
+        else
+        {
+            EXPECT_EQ (first, juce::Colour::fromRGB (100, 200, 240)) << orvel::SharedData::getResourceName (id);
+            EXPECT_EQ (second, juce::Colour::fromRGB (228, 28, 128));
+        }
+
+        EXPECT_EQ (pixel (store, id, 2, 0).getAlpha(), sampleAlpha);
+    }
+}
+
+TEST (SharedDataTest, ContrastMinusFiftyPercentPullsChannelsTowardMidGreyByTheFactor0674)
+{
+    EXPECT_NEAR (orvel::SharedData::contrastFactor (-0.5f), 205.0 * 259.0 / (309.0 * 255.0), 1.0e-6);
+    EXPECT_NEAR (orvel::SharedData::contrastFactor (-0.5f), 0.674, 0.001);
+    EXPECT_FLOAT_EQ (orvel::SharedData::contrastFactor (0.0f), 1.0f);
+
+    SyntheticArtwork artwork;
+    orvel::SharedData store (artwork.loader());
+    store.setAdjustment (0.0f, -0.5f);
+    store.run();
+
+    // 228 → 128 + 100 × 0.6738 = 195.4; 28 → 128 − 67.4 = 60.6; 128 stays.
+    const auto adjusted = pixel (store, orvel::SharedData::bigKnob, 1, 0);
+    EXPECT_EQ (adjusted.getRed(), 195);
+    EXPECT_EQ (adjusted.getGreen(), 60);
+    EXPECT_EQ (adjusted.getBlue(), 128);
+}
+
+TEST (SharedDataTest, AResetToZeroBringsBackTheUntouchedArtworkExactly)
+{
+    SyntheticArtwork artwork;
+    orvel::SharedData store (artwork.loader());
+    store.setAdjustment (-0.3f, 0.25f);
+    store.run();
+    ASSERT_NE (pixel (store, orvel::SharedData::background, 0, 0), juce::Colour::fromRGB (100, 200, 240));
+
+    store.setAdjustment (0.0f, 0.0f);
+    store.run();
+
+    const auto original = artwork.make();
+    for (int i = 0; i < orvel::SharedData::numImages; ++i)
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ (pixel (store, (orvel::SharedData::ImageId) i, x, y), original.getPixelAt (x, y));
+}
+
+TEST (SharedDataTest, ImagesAreDecodedOnFirstUseAndEveryRunStartsFromTheArtworkAgain)
+{
+    SyntheticArtwork artwork;
+    orvel::SharedData store (artwork.loader());
+    EXPECT_TRUE (artwork.loads.empty()) << "a plug-in scan never opens a window";
+
+    store.getImage (orvel::SharedData::box);
+    store.getImage (orvel::SharedData::box);
+    EXPECT_EQ (artwork.loads["box_png"], 1);
+
+    store.setAdjustment (0.1f, 0.0f);
+    store.run();
+    store.run();
+    EXPECT_EQ (artwork.loads["box_png"], 3);
+    // Two runs at +10% give +12 once, not twice.
+    EXPECT_EQ (pixel (store, orvel::SharedData::box, 0, 0).getRed(), 112);
+}
+
+TEST (SharedDataTest, TheRebuildThreadRunsItsCompletionActionsAndAMissingImageStaysNull)
+{
+    orvel::SharedData store ([] (const char*) { return juce::Image(); });
+    EXPECT_EQ (store.getThreadName(), "Wrendle FoldGraphicUpdate");
+
+    std::atomic<int> completions { 0 };
+    store.setAdjustment (0.2f, 0.2f);
+    store.setCompletionAction ([&] { ++completions; });
+    store.setCompletionAction ([&] { completions += 10; });
+    store.startRebuild();
+
+    ASSERT_TRUE (pumpUntil ([&] { return completions.load() == 11 && ! store.isThreadRunning(); }));
+    EXPECT_FALSE (store.getImage (orvel::SharedData::background).isValid());
+}
+
+TEST (SharedDataTest, InstancesShareOneStoreWhileAnyHoldsIt)
+{
+    auto first = orvel::SharedData::acquire();
+    auto second = orvel::SharedData::acquire();
+    EXPECT_EQ (first.get(), second.get());
+
+    const std::weak_ptr<orvel::SharedData> watcher = first;
+    first.reset();
+    second.reset();
+    EXPECT_TRUE (watcher.expired());
+}
+
+//==============================================================================
+TEST (LookAndFeelTest, LabelFontsFollowTheLabelName)
+{
+    orvel::OrvelLookAndFeel lookAndFeel;
+
+    juce::Label productName ("pluginName", "FOLD");
+    productName.setFont (juce::Font (9.0f, juce::Font::italic));
+    const auto productFont = lookAndFeel.getLabelFont (productName);
+    EXPECT_FLOAT_EQ (productFont.getHeight(), 27.0f);
+    EXPECT_TRUE (productFont.isBold());
+
+    juce::Label untouched ("ignoreFont", "x");
+    const auto own = juce::Font (11.0f, juce::Font::italic).withHorizontalScale (0.8f);
+    untouched.setFont (own);
+    EXPECT_EQ (lookAndFeel.getLabelFont (untouched), own);
+
+    juce::Label section ({}, "MIX");
+    section.setFont (juce::Font (13.5f, juce::Font::bold).withHorizontalScale (0.95f));
+    const auto sectionFont = lookAndFeel.getLabelFont (section);
+    EXPECT_TRUE (sectionFont.isBold());
+    EXPECT_FLOAT_EQ (sectionFont.getHorizontalScale(), 0.95f);
+    EXPECT_NEAR (sectionFont.getHeightInPoints(), section.getFont().getHeightInPoints(), 0.01f);
+}
+
+TEST (LookAndFeelTest, MenusOpenInsideTheTargetsParentSoTheyScaleWithTheWindow)
+{
+    orvel::OrvelLookAndFeel lookAndFeel;
+    juce::Component window, knob;
+    window.addChildComponent (knob);
+
+    EXPECT_EQ (lookAndFeel.getParentComponentForMenuOptions (juce::PopupMenu::Options().withTargetComponent (&knob)), &window);
+    EXPECT_EQ (lookAndFeel.getParentComponentForMenuOptions (juce::PopupMenu::Options()), nullptr);
+    EXPECT_EQ (lookAndFeel.getPopupMenuBorderSize(), 2);
+}
+
+TEST (LookAndFeelTest, ATooltipOpensAwayFromTheQuarterOfTheWindowTheMouseIsIn)
+{
+    orvel::OrvelLookAndFeel lookAndFeel;
+    const juce::Rectangle<int> parent (0, 0, 480, 460);
+
+    const auto topLeft = lookAndFeel.getTooltipBounds ("Mix", { 100, 100 }, parent);
+    EXPECT_EQ (topLeft.getX(), 124);
+    EXPECT_EQ (topLeft.getY(), 106);
+
+    const auto bottomRight = lookAndFeel.getTooltipBounds ("Mix", { 400, 400 }, parent);
+    EXPECT_EQ (bottomRight.getRight(), 400 - 12);
+    EXPECT_EQ (bottomRight.getBottom(), 400 - 6);
+    EXPECT_TRUE (parent.contains (bottomRight));
+}
+
+TEST (LookAndFeelTest, PopupMenusAreLightWithDarkText)
+{
+    orvel::OrvelLookAndFeel lookAndFeel;
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::highlightedBackgroundColourId), juce::Colour (0xffd2d2d2));
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::textColourId), juce::Colour (0xff202020));
+    EXPECT_TRUE (lookAndFeel.findColour (juce::PopupMenu::backgroundColourId).isTransparent());
+
+    juce::Image image (juce::Image::ARGB, 100, 60, true);
+    {
+        juce::Graphics g (image);
+        lookAndFeel.drawPopupMenuBackground (g, 100, 60);
+    }
+    EXPECT_EQ (image.getPixelAt (50, 30), juce::Colour (0xffd2d2d2));
+    EXPECT_LT (image.getPixelAt (0, 0).getAlpha(), 64) << "rounded corner";
+}
+
+//==============================================================================
+TEST (LoadingOverlayTest, DotsCycleThroughOneTwoThreeAndNone)
+{
+    orvel::LoadingOverlay overlay;
+    const char* expected[] = { ".", "..", "...", "", "." };
+
+    for (auto* dots : expected)
+    {
+        overlay.timerCallback();
+        EXPECT_EQ (overlay.getDots(), dots);
+    }
+}
+
+TEST (LoadingOverlayTest, PaintsAHazeAndADashedFrameSevenUnitsInside)
+{
+    orvel::LoadingOverlay overlay;
+    overlay.setSize (480, 460);
+    const auto image = editortest::paintToImage (overlay);
+
+    // The haze: light grey at 55 % opacity.
+    EXPECT_EQ (image.getPixelAt (240, 120).getAlpha(), 0x8c);
+    // The frame line is 5 thick around y = 7; the first dash starts at the corner.
+    EXPECT_GT (image.getPixelAt (12, 7).getAlpha(), 0xf0);
+    EXPECT_LT (editortest::luma (image, 12, 7), 80.0f);
+    // Between dashes (12 on, 12 off) only the haze remains.
+    EXPECT_EQ (image.getPixelAt (7 + 18, 7).getAlpha(), 0x8c);
+}
