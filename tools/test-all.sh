@@ -16,3 +16,7 @@ if [ -z "${DISPLAY:-}" ]; then
     runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
 fi
 "${runner[@]}" ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
+
+# The parsers that read untrusted bytes (host state, presets, news) are fuzzed
+# for a bounded number of inputs; any crash fails the run.
+bash tools/run-fuzzers.sh
