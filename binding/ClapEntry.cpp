@@ -51,7 +51,7 @@ namespace
             return nullptr;
 
         auto* binding = new ClapBinding (host, std::move (processor));
-        return binding->getPlugin();
+        return binding->clapPlugin();
     }
 
     const clap_plugin_factory factory { getPluginCount, getPluginDescriptor, createPlugin };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the plug-in, installs it for the current user into ~/.clap and shows
-# what a host sees when it loads it.
+# Builds the plug-in, installs it for the current user into ~/.clap, shows
+# what a host sees when it loads it, and renders a short demo through the
+# installed module.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +15,13 @@ install -m 0755 build/WrendleFold.clap "$HOME/.clap/WrendleFold.clap"
 echo "Installed $HOME/.clap/WrendleFold.clap"
 echo
 
-build/tools/wrendle-host/wrendle-host info "$HOME/.clap/WrendleFold.clap"
+host=build/tools/wrendle-host/wrendle-host
+"$host" info "$HOME/.clap/WrendleFold.clap"
+echo
+
+# The demo: a generated test signal (two sines under a slow swell), folded by
+# the installed plug-in. Both files stay in build/demo.
+mkdir -p build/demo
+"$host" generate build/demo/demo-in.wav --seconds 4
+"$host" render "$HOME/.clap/WrendleFold.clap" build/demo/demo-in.wav build/demo/demo-out.wav \
+    --set "Fold Amount=0.6" --no-progress

@@ -1,10 +1,12 @@
+// The shipped module as a host sees it: loaded with dlopen and reached through clap_entry alone.
+// Where an answer depends on the product, the expectation comes from the same processor built
+// in this process.
+
+#include "../engine/AllocationCounter.h"
 #include "ClapIds.h"
-#include "TestHost.h"
+#include "ModuleFixture.h"
 
-#include <clap/ext/latency.h>
-#include <clap/ext/params.h>
-
-#include <gtest/gtest.h>
+#include "engine/WrendleFoldProcessor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,32 +14,6 @@
 
 namespace
 {
-constexpr const char* pluginId = "com.Kestrivane.WrendleFold";
-
-class Module : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite() { module = new LoadedModule (WRENDLE_MODULE_PATH); }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        module = nullptr;
-    }
-
-    void SetUp() override { ASSERT_NE (module->entry(), nullptr) << module->error(); }
-
-    const clap_plugin_factory& factory() { return *module->factory(); }
-
-    const clap_plugin* create (const char* id = pluginId)
-    {
-        return factory().create_plugin (&factory(), &host.host, id);
-    }
-
-    static LoadedModule* module;
-    TestHost host;
-};
-
-LoadedModule* Module::module = nullptr;
 
 TEST_F (Module, EntrySpeaksClap120AndHandsOutTheFactoryOnlyForItsExactId)
 {
@@ -93,25 +69,34 @@ TEST_F (Module, CreatedPluginReferencesTheDescriptorAndItsOwnBinding)
 }
 
 /** Runs a full lifecycle and returns the number of parameters the plug-in reports. */
-uint32_t runLifecycle (const clap_plugin* plugin)
+uint32_t runLifecycle (const clap_plugin* plugin, TestHost& host)
 {
     EXPECT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
+    host.mainThread = false;
+    host.audioThread = true;
     EXPECT_TRUE (plugin->start_processing (plugin));
-    std::vector<float> left (256), right (256);
-    for (size_t i = 0; i < left.size(); ++i)
-        left[i] = right[i] = 0.25f * (float) std::sin (0.05 * (double) i);
-    processStereo (plugin, left, right, nullptr, nullptr);
+    StereoBlock block (256, true);
+
+    for (size_t i = 0; i < block.inLeft.size(); ++i)
+        block.inLeft[i] = block.inRight[i] = 0.25f * (float) std::sin (0.05 * (double) i);
+
+    EXPECT_EQ (block.run (plugin), CLAP_PROCESS_CONTINUE);
+
     float peak = 0.0f;
-    for (auto s : left)
+
+    for (const auto sample : block.inLeft)
     {
-        EXPECT_TRUE (std::isfinite (s));
-        peak = std::max (peak, std::abs (s));
+        EXPECT_TRUE (std::isfinite (sample));
+        peak = std::max (peak, std::abs (sample));
     }
-    EXPECT_GT (peak, 0.01f); // the instance really processed the block
+
+    EXPECT_GT (peak, 0.01f) << "the instance really processed the block";
     plugin->stop_processing (plugin);
+    host.mainThread = true;
+    host.audioThread = false;
     plugin->deactivate (plugin);
 
-    const auto* params = static_cast<const clap_plugin_params*> (plugin->get_extension (plugin, CLAP_EXT_PARAMS));
+    const auto* params = extensionOf<clap_plugin_params> (plugin, CLAP_EXT_PARAMS);
     return params != nullptr ? params->count (plugin) : 0;
 }
 
@@ -125,47 +110,308 @@ TEST_F (Module, TwoInstancesLiveSideBySideAndJuceOutlivesTheFirst)
     ASSERT_TRUE (first->init (first));
     ASSERT_TRUE (second->init (second));
 
-    EXPECT_EQ (runLifecycle (first), 16u);
+    EXPECT_EQ (runLifecycle (first, host), 16u);
     first->destroy (first);
 
-    EXPECT_EQ (runLifecycle (second), 16u);
+    EXPECT_EQ (runLifecycle (second, host), 16u);
     second->destroy (second);
 
     // The last instance shut JUCE down; a new one brings it up again.
     const auto* third = create();
     ASSERT_NE (third, nullptr);
     ASSERT_TRUE (third->init (third));
-    EXPECT_EQ (runLifecycle (third), 16u);
+    EXPECT_EQ (runLifecycle (third, host), 16u);
     third->destroy (third);
+
+    EXPECT_TRUE (host.logTexts().empty());
 }
 
-TEST_F (Module, ParameterIdsAreTheHashesOfTheIdentifiers)
+TEST_F (ModuleInstance, ParameterIdsAreTheHashesOfTheIdentifiers)
 {
-    const auto* plugin = create();
-    ASSERT_TRUE (plugin->init (plugin));
-    const auto* params = static_cast<const clap_plugin_params*> (plugin->get_extension (plugin, CLAP_EXT_PARAMS));
-    ASSERT_NE (params, nullptr);
-
     const char* identifiers[] = { "FoldAmount", "Feedback", "FeedbackLP", "HighPass", "LowPass", "EnvelopeAttack",
                                   "EnvelopeRelease", "EnvelopeAmount", "Input", "Output", "Mix", "Oversampling",
                                   "PrePost", "SoftClip", "Bypass", "AutoGain" };
-    ASSERT_EQ (params->count (plugin), 16u);
+    ASSERT_EQ (params().count (plugin), 16u);
 
     for (uint32_t i = 0; i < 16; ++i)
     {
         clap_param_info info {};
-        ASSERT_TRUE (params->get_info (plugin, i, &info));
+        ASSERT_TRUE (params().get_info (plugin, i, &info));
         EXPECT_EQ (info.id, clapbinding::parameterIdFromIdentifier (identifiers[i])) << identifiers[i];
     }
-
-    plugin->destroy (plugin);
 }
 
-TEST_F (Module, DestroyingAnActiveInstanceDeactivatesItFirst)
+TEST_F (ModuleInstance, EachParameterIsDescribedAsItsKindRequires)
 {
-    const auto* plugin = create();
-    ASSERT_TRUE (plugin->init (plugin));
-    ASSERT_TRUE (plugin->activate (plugin, 44100.0, 1, 512));
-    plugin->destroy (plugin); // must not crash or leak (the sanitizer builds check the latter)
+    const std::unique_ptr<juce::AudioProcessor> reference (createWrendleFoldProcessor());
+    const auto& parameters = reference->getParameters();
+    ASSERT_EQ (params().count (plugin), (uint32_t) parameters.size());
+
+    for (uint32_t i = 0; i < params().count (plugin); ++i)
+    {
+        auto* parameter = parameters[(int) i];
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
+        clap_param_info info {};
+        ASSERT_TRUE (params().get_info (plugin, i, &info));
+        const auto name = parameter->getName (256);
+
+        EXPECT_EQ (juce::String (info.name), name);
+        EXPECT_STREQ (info.module, "") << name;
+        EXPECT_EQ (info.flags, 0x20u | (parameter->isBoolean() ? 0x1u : 0u)) << name;
+
+        if (ranged != nullptr && parameter->isDiscrete())
+        {
+            EXPECT_DOUBLE_EQ (info.min_value, ranged->getNormalisableRange().start) << name;
+            EXPECT_DOUBLE_EQ (info.max_value, ranged->getNormalisableRange().end) << name;
+            EXPECT_NEAR (info.default_value, ranged->convertFrom0to1 (parameter->getDefaultValue()), 1.0e-6) << name;
+        }
+        else
+        {
+            EXPECT_EQ (info.min_value, 0.0) << name;
+            EXPECT_EQ (info.max_value, 1.0) << name;
+            EXPECT_NEAR (info.default_value, parameter->getDefaultValue(), 1.0e-6) << name;
+        }
+
+        char text[256] = {};
+        ASSERT_TRUE (params().value_to_text (plugin, info.id, info.default_value, text, sizeof (text)));
+        EXPECT_EQ (juce::String::fromUTF8 (text), parameter->getText (parameter->getDefaultValue(), 256)) << name;
+    }
 }
+
+TEST_F (ModuleInstance, SwitchesChoicesAndContinuousParametersAreReportedWithTheirRanges)
+{
+    const auto infoOf = [this] (uint32_t index)
+    {
+        clap_param_info info {};
+        EXPECT_TRUE (params().get_info (plugin, index, &info));
+        return info;
+    };
+
+    const auto foldAmount = infoOf (0), oversampling = infoOf (11), bypass = infoOf (14);
+
+    EXPECT_EQ (foldAmount.flags, 0x20u);
+    EXPECT_EQ (foldAmount.max_value, 1.0);
+    EXPECT_EQ (oversampling.flags, 0x20u);
+    EXPECT_EQ (oversampling.min_value, 0.0);
+    EXPECT_EQ (oversampling.max_value, 4.0) << "five oversampling choices, plain indexes 0..4";
+    EXPECT_EQ (bypass.flags, 0x21u);
+    EXPECT_EQ (bypass.max_value, 1.0);
+}
+
+TEST_F (ModuleInstance, AudioPortsAreOneStereoInPlacePairAndThereAreNoNotePorts)
+{
+    const auto* ports = extensionOf<clap_plugin_audio_ports> (plugin, CLAP_EXT_AUDIO_PORTS);
+    ASSERT_NE (ports, nullptr);
+    ASSERT_EQ (ports->count (plugin, true), 1u);
+    ASSERT_EQ (ports->count (plugin, false), 1u);
+
+    clap_audio_port_info in {}, out {};
+    ASSERT_TRUE (ports->get (plugin, 0, true, &in));
+    ASSERT_TRUE (ports->get (plugin, 0, false, &out));
+    EXPECT_EQ (in.id, 32768u);
+    EXPECT_EQ (in.flags, (uint32_t) CLAP_AUDIO_PORT_IS_MAIN);
+    EXPECT_EQ (in.channel_count, 2u);
+    EXPECT_STREQ (in.port_type, CLAP_PORT_STEREO);
+    EXPECT_EQ (in.in_place_pair, 1u);
+    EXPECT_EQ (out.id, 1u);
+    EXPECT_EQ (out.in_place_pair, 32768u);
+
+    const auto* notes = extensionOf<clap_plugin_note_ports> (plugin, CLAP_EXT_NOTE_PORTS);
+    ASSERT_NE (notes, nullptr);
+    EXPECT_EQ (notes->count (plugin, true), 0u);
+    EXPECT_EQ (notes->count (plugin, false), 0u);
+}
+
+TEST_F (ModuleInstance, TheExtensionsOfTheAnswerTableAreOffered)
+{
+    for (auto* id : { "clap.state", "clap.render", "clap.track-info/1", "clap.latency", "clap.audio-ports",
+                      "clap.audio-ports-activation/2", "clap.params", "clap.note-ports", "clap.timer-support", "clap.gui",
+                      "clap.tail" })
+        EXPECT_NE (plugin->get_extension (plugin, id), nullptr) << id;
+
+    for (auto* id : { "clap.preset-load/2", "clap.remote-controls/2", "clap.context-menu/1", "clap.posix-fd-support" })
+        EXPECT_EQ (plugin->get_extension (plugin, id), nullptr) << id;
+
+    const auto* activation = extensionOf<clap_plugin_audio_ports_activation_t> (plugin, "clap.audio-ports-activation/2");
+    EXPECT_FALSE (activation->set_active (plugin, true, 0, false, 32));
+}
+
+TEST_F (ModuleInstance, TailIsZeroOnceActive)
+{
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
+    EXPECT_EQ (extensionOf<clap_plugin_tail_t> (plugin, CLAP_EXT_TAIL)->get (plugin), 0u);
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleInstance, ASavedStateRestoresEveryParameterInAFreshInstance)
+{
+    // Values away from the defaults, set as a host would.
+    InputEvents edits;
+    edits.add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("FoldAmount"), 0.3, 0));
+    edits.add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("Oversampling"), 2.0, 0));
+    edits.add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("SoftClip"), 1.0, 0));
+    edits.add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("Mix"), 0.65, 0));
+    OutputEvents ignored;
+    params().flush (plugin, edits.list(), ignored.list());
+    const auto before = allValues();
+
+    MemoryOutStream saved;
+    ASSERT_TRUE (state().save (plugin, saved.stream()));
+
+    if (saved.bytes.empty())
+        GTEST_SKIP() << "the processor writes no state yet";
+
+    recreate();
+    ASSERT_NE (allValues(), before);
+
+    MemoryInStream stream (saved.bytes);
+    ASSERT_TRUE (state().load (plugin, stream.stream()));
+    EXPECT_EQ (allValues(), before);
+}
+
+TEST_F (ModuleInstance, LoadingAnEmptyStateIsRefused)
+{
+    MemoryInStream empty ({});
+    EXPECT_FALSE (state().load (plugin, empty.stream()));
+}
+
+TEST_F (ModuleInstance, DestroyingAnActiveInstanceWarnsAndDeactivatesIt)
+{
+    ASSERT_TRUE (plugin->activate (plugin, 44100.0, 1, 512));
+    destroy();
+    EXPECT_EQ (host.logTexts(), std::vector<std::string> { "host forgot to deactivate the plugin before destroying it" });
+}
+
+TEST_F (ModuleInstance, ProcessingWithParameterEventsAllocatesNothing)
+{
+    if (! allocation::isCountingAvailable())
+        GTEST_SKIP() << "the sanitizers bring their own allocator";
+
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
+    host.mainThread = false;
+    host.audioThread = true;
+    ASSERT_TRUE (plugin->start_processing (plugin));
+
+    StereoBlock block (512, false);
+    block.fillInput();
+    OutputEvents out;
+    InputEvents events[2];
+
+    for (int i = 0; i < 2; ++i)
+    {
+        events[i].add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("FoldAmount"), 0.2 + 0.3 * i, 0));
+        events[i].add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("Mix"), 0.9 - 0.2 * i, 200));
+        events[i].add (paramValueEvent (clapbinding::parameterIdFromIdentifier ("Output"), 0.4 + 0.1 * i, 700));
+    }
+
+    for (int round = 0; round < 4; ++round)
+        block.run (plugin, events[round % 2].list(), out.list()); // warm-up
+
+    for (int round = 0; round < 6; ++round)
+    {
+        std::size_t allocations = 0;
+        {
+            const allocation::ScopedCounter counter;
+            block.run (plugin, events[round % 2].list(), out.list());
+            allocations = counter.count();
+        }
+        EXPECT_EQ (allocations, 0u) << "round " << round;
+    }
+
+    plugin->stop_processing (plugin);
+    host.mainThread = true;
+    host.audioThread = false;
+}
+
+//==============================================================================
+class ModuleGui : public ModuleInstance
+{
+protected:
+    void SetUp() override
+    {
+        if (! displayIsAvailable())
+            GTEST_SKIP() << "no display";
+
+        ModuleInstance::SetUp();
+    }
+
+    const clap_plugin_gui& gui() const { return *extensionOf<clap_plugin_gui> (plugin, CLAP_EXT_GUI); }
+
+    std::pair<uint32_t, uint32_t> adjusted (uint32_t width, uint32_t height) const
+    {
+        EXPECT_TRUE (gui().adjust_size (plugin, &width, &height));
+        return { width, height };
+    }
+};
+
+using Size = std::pair<uint32_t, uint32_t>;
+
+TEST_F (ModuleGui, TheEditorKeepsTheAspect480To460Within240x230And960x920)
+{
+    EXPECT_FALSE (gui().create (plugin, CLAP_WINDOW_API_X11, true));
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+
+    // The editor opens at the user's last window size, 480 x 460 scaled.
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE (gui().get_size (plugin, &width, &height));
+    EXPECT_NEAR ((double) width / 480.0, (double) height / 460.0, 0.01) << width << " x " << height;
+    EXPECT_GE (width, 240u);
+    EXPECT_LE (width, 960u);
+    EXPECT_TRUE (gui().can_resize (plugin));
+
+    EXPECT_EQ (adjusted (10, 10), Size (240, 230));
+    EXPECT_EQ (adjusted (5000, 5000), Size (960, 920));
+    EXPECT_EQ (adjusted (100, 460), Size (480, 460));
+
+    // At 150 % the limits grow with the scale: 360 x 345 at the least.
+    ASSERT_TRUE (gui().set_scale (plugin, 150.0));
+    EXPECT_EQ (adjusted (10, 10), Size (360, 345));
+
+    gui().destroy (plugin);
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleGui, TheEditorLivesInTheHostsWindowUntilTheGuiIsDestroyed)
+{
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (gui().set_parent (plugin, &window));
+    EXPECT_TRUE (gui().show (plugin));
+    EXPECT_EQ (parent.childCount(), 1);
+
+    uint32_t openedWidth = 0, openedHeight = 0;
+    ASSERT_TRUE (gui().get_size (plugin, &openedWidth, &openedHeight));
+
+    ASSERT_TRUE (gui().set_size (plugin, 720, 690));
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE (gui().get_size (plugin, &width, &height));
+    EXPECT_EQ (Size (width, height), Size (720, 690));
+
+    // The editor remembers its size for the user; leave it (nearly) as it was.
+    const auto opened = adjusted (openedWidth, openedHeight);
+    ASSERT_TRUE (gui().set_size (plugin, opened.first, opened.second));
+    gui().destroy (plugin);
+    EXPECT_EQ (parent.childCount(), 0);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+TEST_F (ModuleGui, DestroyingWithTheGuiOpenAndActiveWarnsAboutTheGuiFirstThenTheActivation)
+{
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (gui().set_parent (plugin, &window));
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
+
+    destroy();
+
+    EXPECT_EQ (host.logTexts(), (std::vector<std::string> { "host forgot to destroy the gui",
+                                                            "host forgot to deactivate the plugin before destroying it" }));
+    EXPECT_EQ (parent.childCount(), 0);
+}
+
 } // namespace

@@ -549,7 +549,11 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "NumberOutsideTheRange", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=9" },
                     "outside the range 0 .. 4", false },
         UsageCase { "TextThePluginCannotRead", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=loud" },
-                    "cannot read 'loud'", false }),
+                    "cannot read 'loud'", false },
+        UsageCase { "CheckWithoutModule", { "check" }, "check needs exactly one PATH", true },
+        UsageCase { "CheckWithUnknownOption", { "check", FIXTURE_MODULE, "--quick" }, "unknown option '--quick'", true },
+        UsageCase { "GenerateWithoutFile", { "generate" }, "generate needs exactly one OUT.wav", true },
+        UsageCase { "GenerateNothing", { "generate", "OUT", "--seconds", "0" }, "--seconds", true }),
     [] (const ::testing::TestParamInfo<UsageCase>& info) { return std::string (info.param.description); });
 
 TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
@@ -559,7 +563,164 @@ TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
 
     EXPECT_EQ (result.exitCode, 0);
     EXPECT_TRUE (contains (result.out, "wrendle-host info PATH")) << result.out;
+    EXPECT_TRUE (contains (result.out, "wrendle-host check PATH")) << result.out;
+    EXPECT_TRUE (contains (result.out, "wrendle-host generate OUT.wav")) << result.out;
     EXPECT_TRUE (contains (result.out, "Exit status")) << result.out;
+}
+
+//==============================================================================
+// check: the conformance sequence. The fixture is a plain plug-in that checks nothing, so the
+// sequence must get through it and show what it logs; the shipped module reports each mistake.
+
+/** The block of one step of check's output: from its "[n] title" line to the next step. */
+std::string stepOf (const std::string& output, const std::string& title)
+{
+    const auto start = output.find ("] " + title + "\n");
+
+    if (start == std::string::npos)
+        return {};
+
+    const auto end = output.find ("\n[", start);
+    return output.substr (start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+TEST (WrendleHostCheck, RunsEveryStepOnAPlainPluginAndShowsWhatItLogs)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "check", FIXTURE_MODULE }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, "Checking 'Fixture Gain' (test.wrendle-host.gain)")) << result.out;
+
+    const char* titles[] = { "create and init", "activate twice without deactivating",
+                             "activate at another sample rate while active", "process before start_processing",
+                             "state save and load round trip", "parameter flush while inactive",
+                             "GUI create, size and destroy", "destroy", "destroy while still active" };
+
+    for (const auto* title : titles)
+        EXPECT_FALSE (stepOf (result.out, title).empty()) << title << "\n" << result.out;
+
+    EXPECT_TRUE (contains (stepOf (result.out, "state save and load round trip"), "skipped: the plug-in offers no clap.state"))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "GUI create, size and destroy"), "skipped")) << result.out;
+
+    // The fixture processes without being started and asks for a callback, which the host serves.
+    const auto process = stepOf (result.out, "process before start_processing");
+    EXPECT_TRUE (contains (process, "process answered 1 (expected CLAP_PROCESS_ERROR, 0)")) << process;
+    EXPECT_TRUE (contains (process, "log (info): main-thread callback ran")) << process;
+
+    const auto flush = stepOf (result.out, "parameter flush while inactive");
+    EXPECT_TRUE (contains (flush, "flushed 'Gain' = 0; it now reads 0\n")) << flush;
+
+    EXPECT_TRUE (contains (result.out, "The plug-in survived all 9 steps.\n")) << result.out;
+}
+
+TEST (WrendleHostCheck, GetsThroughAPluginThatRefusesToActivate)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "check", FIXTURE_MODULE, "--id", "test.wrendle-host.activate-fails" }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (stepOf (result.out, "activate twice without deactivating"), "answered false")) << result.out;
+    EXPECT_TRUE (contains (result.out, "The plug-in survived all 9 steps.")) << result.out;
+}
+
+TEST (WrendleHostCheck, FailsWithCodeTwoWhenThePluginCannotBeCreated)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "check", FIXTURE_INIT_FAILS_MODULE }, folder);
+
+    EXPECT_EQ (result.exitCode, 2);
+    EXPECT_FALSE (contains (result.out, "survived")) << result.out;
+}
+
+#ifdef WRENDLE_MODULE
+TEST (WrendleHostCheck, ShowsTheShippedPluginsReportsOfEachHostMistake)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "check", WRENDLE_MODULE }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (stepOf (result.out, "activate twice without deactivating"),
+                           "log (host misbehaving): Plugin was activated twice\n"))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "activate at another sample rate while active"),
+                           "with different sample rates: 48000 and 44100."))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "process before start_processing"),
+                           "Host called clap_plugin.process() without calling clap_plugin.start_processing()"))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "process before start_processing"), "process answered 0 (CLAP_PROCESS_ERROR)"))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "state save and load round trip"), "loading an empty stream answered false\n"))
+        << result.out;
+    EXPECT_TRUE (contains (stepOf (result.out, "destroy while still active"),
+                           "log (host misbehaving): host forgot to deactivate the plugin before destroying it"))
+        << result.out;
+    EXPECT_FALSE (contains (stepOf (result.out, "destroy"), "log (")) << "a clean destroy reports nothing\n" << result.out;
+
+    const auto gui = stepOf (result.out, "GUI create, size and destroy");
+
+    if (std::getenv ("DISPLAY") != nullptr && *std::getenv ("DISPLAY") != '\0')
+    {
+        // The editor opens at the user's last size; half of any size it can have is below
+        // 480 x 460, so the adjusted size keeps the aspect ratio from 240 x 230 upwards.
+        EXPECT_TRUE (contains (gui, "create (x11, embedded) answered true")) << gui;
+        EXPECT_TRUE (contains (gui, "resizable: true")) << gui;
+        EXPECT_TRUE (contains (gui, "set_size answered true")) << gui;
+        EXPECT_TRUE (contains (gui, "restored the size it opened with")) << gui;
+    }
+    else
+    {
+        EXPECT_TRUE (contains (gui, "skipped: no display")) << gui;
+    }
+}
+#endif
+
+//==============================================================================
+TEST (WrendleHostGenerate, WritesTwoSinesUnderASwellOfTheAskedLengthAndRate)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "generate", (folder / "signal.wav").string(), "--seconds", "1.5", "--rate", "44100" }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, "1.500 s of stereo test signal at 44100 Hz")) << result.out;
+
+    const auto audio = readWav (folder / "signal.wav");
+    ASSERT_EQ (audio.channels, 2);
+    ASSERT_EQ (audio.sampleRateHz, 44100);
+    ASSERT_EQ (audio.frames(), 66150u);
+
+    const auto total = audio.frames();
+    float peak = 0.0f;
+
+    for (size_t i = 0; i < total; i += 97)
+    {
+        const double t = (double) i / 44100.0;
+        const double swell = 0.05 + 0.75 * (0.5 - 0.5 * std::cos (2.0 * M_PI * (double) i / (double) (total - 1)));
+        ASSERT_NEAR (audio.at (i, 0), swell * std::sin (2.0 * M_PI * 110.0 * t), 1.0e-5) << i;
+        ASSERT_NEAR (audio.at (i, 1), swell * std::sin (2.0 * M_PI * 165.0 * t), 1.0e-5) << i;
+    }
+
+    for (const auto sample : audio.interleaved)
+        peak = std::max (peak, std::abs (sample));
+
+    EXPECT_LE (peak, 0.8f);
+    EXPECT_GT (peak, 0.75f) << "the swell reaches its top in the middle";
+}
+
+TEST (WrendleHostGenerate, ReplacesAnExistingFileWholeAndLeavesNoTemporaryFiles)
+{
+    TempFolder folder;
+    writeWav (folder / "signal.wav", makeNoise (1, 48000 * 3, 48000, 5));
+
+    const auto result = runTool ({ "generate", (folder / "signal.wav").string(), "--seconds", "0.25" }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    const auto audio = readWav (folder / "signal.wav");
+    EXPECT_EQ (audio.channels, 2);
+    EXPECT_EQ (audio.frames(), 12000u);
+    EXPECT_EQ (folder.fileNames(), std::vector<std::string> { "signal.wav" });
 }
 
 } // namespace

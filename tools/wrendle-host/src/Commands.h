@@ -39,10 +39,27 @@ struct RenderOptions : CommonOptions
     bool allowProgress = true;
 };
 
+struct CheckOptions : CommonOptions
+{
+    double sampleRateHz = 48000.0;
+    double otherSampleRateHz = 44100.0;
+    uint32_t maxBlockFrames = 512;
+    bool allowGui = true;
+};
+
+struct GenerateOptions
+{
+    std::string outputPath;
+    double seconds = 4.0;
+    double sampleRateHz = 48000.0;
+};
+
 /** Each writes its result to `out` and returns the process exit code;
     failures throw HostError (after writing whatever result there is).
 */
 int runInfo (const InfoOptions& options, std::ostream& out);
 int runRender (const RenderOptions& options, std::ostream& out);
+int runCheck (const CheckOptions& options, std::ostream& out);
+int runGenerate (const GenerateOptions& options, std::ostream& out);
 
 } // namespace wrendlehost

@@ -12,21 +12,6 @@ namespace
     /** Set on the thread that currently plays the audio thread. */
     thread_local bool threadIsInAudioScope = false;
 
-    const char* severityName (wrendle_host_log_severity severity) noexcept
-    {
-        switch (severity)
-        {
-            case WRENDLE_HOST_LOG_DEBUG:               return "debug";
-            case WRENDLE_HOST_LOG_INFO:                return "info";
-            case WRENDLE_HOST_LOG_WARNING:             return "warning";
-            case WRENDLE_HOST_LOG_ERROR:               return "error";
-            case WRENDLE_HOST_LOG_FATAL:               return "fatal";
-            case WRENDLE_HOST_LOG_HOST_MISBEHAVING:    return "host misbehaving";
-            case WRENDLE_HOST_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
-            default:                                   return "log";
-        }
-    }
-
     constexpr int maxCallbackRounds = 16;
 } // namespace
 
@@ -36,6 +21,31 @@ const clap_host_params_t Host::paramsExtension { &Host::paramsRescan, &Host::par
 const clap_host_latency_t Host::latencyExtension { &Host::latencyChangedCallback };
 const clap_host_state_t Host::stateExtension { &Host::stateMarkDirty };
 const wrendle_host_tail_t Host::tailExtension { &Host::tailChanged };
+const clap_host_gui_t Host::guiExtension { &Host::guiResizeHintsChanged, &Host::guiRequestResize, &Host::guiRequestShow,
+                                           &Host::guiRequestHide, &Host::guiClosed };
+
+const char* Host::severityName (wrendle_host_log_severity severity) noexcept
+{
+    switch (severity)
+    {
+        case WRENDLE_HOST_LOG_DEBUG:               return "debug";
+        case WRENDLE_HOST_LOG_INFO:                return "info";
+        case WRENDLE_HOST_LOG_WARNING:             return "warning";
+        case WRENDLE_HOST_LOG_ERROR:               return "error";
+        case WRENDLE_HOST_LOG_FATAL:               return "fatal";
+        case WRENDLE_HOST_LOG_HOST_MISBEHAVING:    return "host misbehaving";
+        case WRENDLE_HOST_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
+        default:                                   return "log";
+    }
+}
+
+std::vector<Host::LogLine> Host::takeLogLines()
+{
+    const std::lock_guard<std::mutex> lock (logMutex);
+    std::vector<LogLine> taken;
+    taken.swap (logLines);
+    return taken;
+}
 
 Host::Host (bool showDebugLogs)
     : showDebug (showDebugLogs), mainThreadId (std::this_thread::get_id())
@@ -95,7 +105,7 @@ Host* Host::fromClap (const clap_host_t* host) noexcept
     return host != nullptr ? static_cast<Host*> (host->host_data) : nullptr;
 }
 
-const void* CLAP_ABI Host::getExtension (const clap_host_t*, const char* extensionId)
+const void* CLAP_ABI Host::getExtension (const clap_host_t* host, const char* extensionId)
 {
     if (extensionId == nullptr)
         return nullptr;
@@ -109,8 +119,13 @@ const void* CLAP_ABI Host::getExtension (const clap_host_t*, const char* extensi
     if (id == CLAP_EXT_STATE)             return &stateExtension;
     if (id == WRENDLE_HOST_EXT_TAIL)      return &tailExtension;
 
-    // No GUI: this host never shows a window, so "clap.gui" stays unanswered,
-    // like every other extension it does not serve.
+    // "clap.gui" only for commands that show or size a window.
+    if (id == CLAP_EXT_GUI)
+    {
+        const auto* self = fromClap (host);
+        return self != nullptr && self->guiOffered ? &guiExtension : nullptr;
+    }
+
     return nullptr;
 }
 
@@ -133,20 +148,39 @@ void CLAP_ABI Host::requestCallback (const clap_host_t* host)
 
 void CLAP_ABI Host::log (const clap_host_t* host, wrendle_host_log_severity severity, const char* message)
 {
-    const auto* self = fromClap (host);
+    auto* self = fromClap (host);
 
     if (severity == WRENDLE_HOST_LOG_DEBUG && (self == nullptr || ! self->showDebug))
         return;
 
-    std::string text (message != nullptr ? message : "");
+    try
+    {
+        std::string text (message != nullptr ? message : "");
 
-    while (! text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
+        while (! text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
 
-    // One write per line, so lines from several threads never interleave.
-    const auto line = std::string ("plug-in [") + severityName (severity) + "]: " + text + "\n";
-    std::fputs (line.c_str(), stderr);
-    std::fflush (stderr);
+        if (self != nullptr)
+        {
+            const std::lock_guard<std::mutex> lock (self->logMutex);
+
+            // A plug-in that logs without end must not eat the machine's memory.
+            if (self->logLines.size() < 100000)
+                self->logLines.push_back ({ severity, text });
+        }
+
+        if (self == nullptr || self->echoLog)
+        {
+            // One write per line, so lines from several threads never interleave.
+            const auto line = std::string ("plug-in [") + severityName (severity) + "]: " + text + "\n";
+            std::fputs (line.c_str(), stderr);
+            std::fflush (stderr);
+        }
+    }
+    catch (...)
+    {
+        // Nothing may be thrown back into the plug-in.
+    }
 }
 
 bool CLAP_ABI Host::threadCheckIsMain (const clap_host_t* host)
@@ -191,6 +225,39 @@ void CLAP_ABI Host::stateMarkDirty (const clap_host_t*)
 void CLAP_ABI Host::tailChanged (const clap_host_t*)
 {
     // The tail is read once after activation.
+}
+
+//==============================================================================
+void CLAP_ABI Host::guiResizeHintsChanged (const clap_host_t*)
+{
+    // The hints are read when the window is sized.
+}
+
+bool CLAP_ABI Host::guiRequestResize (const clap_host_t* host, uint32_t width, uint32_t height)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr)
+        return false;
+
+    self->lastResizeWidth = width;
+    self->lastResizeHeight = height;
+    return true;
+}
+
+bool CLAP_ABI Host::guiRequestShow (const clap_host_t*)
+{
+    return false;
+}
+
+bool CLAP_ABI Host::guiRequestHide (const clap_host_t*)
+{
+    return false;
+}
+
+void CLAP_ABI Host::guiClosed (const clap_host_t*, bool)
+{
+    // Only embedded windows are ever asked for; the host owns their closing.
 }
 
 } // namespace wrendlehost

@@ -2,6 +2,7 @@
 
 #include "LocalClapExtensions.h"
 
+#include <clap/ext/gui.h>
 #include <clap/ext/latency.h>
 #include <clap/ext/params.h>
 #include <clap/ext/state.h>
@@ -9,14 +10,18 @@
 #include <clap/host.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace wrendlehost
 {
 
 /** The host side that a plug-in sees: the `clap_host` record named
     "wrendle-host" and its extensions (log, thread-check, params, latency, state,
-    tail; no GUI).
+    tail; GUI only when asked for, see offerGui()).
 
     This host is single-threaded: the thread that creates it is the main thread,
     and the audio work runs on that same thread inside an AudioThreadScope. While
@@ -50,6 +55,30 @@ public:
 
     /** True (and cleared) when the plug-in asked for a restart. */
     bool takeRestartRequested() noexcept { return restartRequested.exchange (false); }
+
+    /** One line the plug-in sent to the host's log. */
+    struct LogLine
+    {
+        wrendle_host_log_severity severity;
+        std::string text;
+    };
+
+    /** Whether log lines are also printed on stderr as they arrive (the default). Every line
+        is kept for takeLogLines() either way. */
+    void setLogEcho (bool shouldEcho) noexcept { echoLog = shouldEcho; }
+
+    /** The log lines received since the last call, oldest first. */
+    std::vector<LogLine> takeLogLines();
+
+    static const char* severityName (wrendle_host_log_severity severity) noexcept;
+
+    /** Offers "clap.gui" from now on (for plug-ins asked afterwards): the host then takes
+        resize requests, remembering the last one. A host that shows no window must not
+        offer it, so commands that never show one leave it off. */
+    void offerGui (bool shouldOffer) noexcept { guiOffered = shouldOffer; }
+
+    /** The size of the last resize request, or 0 x 0. */
+    std::pair<uint32_t, uint32_t> getLastResizeRequest() const noexcept { return { lastResizeWidth, lastResizeHeight }; }
 
     bool isMainThread() const noexcept;
     bool isAudioThread() const noexcept;
@@ -85,6 +114,11 @@ private:
     static void CLAP_ABI latencyChangedCallback (const clap_host_t* host);
     static void CLAP_ABI stateMarkDirty (const clap_host_t* host);
     static void CLAP_ABI tailChanged (const clap_host_t* host);
+    static void CLAP_ABI guiResizeHintsChanged (const clap_host_t* host);
+    static bool CLAP_ABI guiRequestResize (const clap_host_t* host, uint32_t width, uint32_t height);
+    static bool CLAP_ABI guiRequestShow (const clap_host_t* host);
+    static bool CLAP_ABI guiRequestHide (const clap_host_t* host);
+    static void CLAP_ABI guiClosed (const clap_host_t* host, bool wasDestroyed);
 
     clap_host_t clapHost {};
     const bool showDebug;
@@ -96,12 +130,20 @@ private:
     std::atomic<bool> restartRequested { false };
     bool runningCallback = false;
 
+    std::atomic<bool> echoLog { true };
+    std::mutex logMutex;
+    std::vector<LogLine> logLines;
+
+    bool guiOffered = false;
+    uint32_t lastResizeWidth = 0, lastResizeHeight = 0;
+
     static const wrendle_host_log_t logExtension;
     static const clap_host_thread_check_t threadCheckExtension;
     static const clap_host_params_t paramsExtension;
     static const clap_host_latency_t latencyExtension;
     static const clap_host_state_t stateExtension;
     static const wrendle_host_tail_t tailExtension;
+    static const clap_host_gui_t guiExtension;
 };
 
 } // namespace wrendlehost

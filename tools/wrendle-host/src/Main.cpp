@@ -1,8 +1,10 @@
 /** wrendle-host: a command-line CLAP host.
 
     Loads any CLAP module through its `clap_entry`, exactly like a DAW does, and
-    either describes the plug-in (`info`) or runs a WAV file through it offline
-    (`render`). It links no plug-in code, so it checks what users actually get.
+    describes the plug-in (`info`), runs a WAV file through it offline
+    (`render`) or puts it through a host-conformance sequence (`check`). It links
+    no plug-in code, so it checks what users actually get. `generate` writes a
+    test signal to render.
 */
 
 #include "Commands.h"
@@ -29,6 +31,8 @@ namespace
         "  wrendle-host info PATH [--json] [--id PLUGIN_ID] [--rate HZ] [--block FRAMES]\n"
         "  wrendle-host render PATH IN.wav OUT.wav [--set NAME=VALUE]... [--id PLUGIN_ID]\n"
         "                      [--rate HZ] [--block FRAMES] [--tail SECONDS] [--no-progress]\n"
+        "  wrendle-host check PATH [--id PLUGIN_ID] [--rate HZ] [--other-rate HZ] [--block FRAMES] [--no-gui]\n"
+        "  wrendle-host generate OUT.wav [--seconds SECONDS] [--rate HZ]\n"
         "  wrendle-host --help | --version\n";
 
     const char* const helpText =
@@ -61,7 +65,27 @@ namespace
         "                             (default: the tail the plug-in reports)\n"
         "           --no-progress     never show the progress bar\n"
         "\n"
-        "Both:      --id PLUGIN_ID    pick a plug-in of a module that holds several\n"
+        "check    Plays a host that makes the mistakes real hosts make, between the\n"
+        "         calls every plug-in must get right: init; activate twice; activate\n"
+        "         at another rate while active; process before start_processing; a\n"
+        "         state save and load round trip into a fresh instance; a parameter\n"
+        "         flush while inactive; GUI create, size and destroy (only when a\n"
+        "         display exists); destroy; destroy while still active. Prints what\n"
+        "         the plug-in answered and every line it sent to the host's log.\n"
+        "         Exits with 0 when the plug-in survived.\n"
+        "           --rate HZ         first sample rate (default 48000)\n"
+        "           --other-rate HZ   the rate of the second activation (default 44100)\n"
+        "           --block FRAMES    largest block (default 512)\n"
+        "           --no-gui          leave the GUI alone even with a display\n"
+        "\n"
+        "generate Writes OUT.wav, a stereo test signal (32-bit float): a 110 Hz sine\n"
+        "         left and a 165 Hz sine right under one slow swell from quiet to\n"
+        "         loud and back, to hear an effect at every level in one render.\n"
+        "           --seconds SECONDS length (default 4)\n"
+        "           --rate HZ         sample rate (default 48000)\n"
+        "\n"
+        "All but generate:\n"
+        "           --id PLUGIN_ID    pick a plug-in of a module that holds several\n"
         "           --verbose         also show the plug-in's debug messages\n"
         "\n"
         "Exit status: 0 success, 1 usage error, 2 the module, the plug-in or a file\n"
@@ -270,6 +294,77 @@ namespace
         return options;
     }
 
+    CheckOptions parseCheck (int argc, char** argv)
+    {
+        CheckOptions options;
+        std::vector<std::string> positional;
+        ArgumentReader reader (argc, argv);
+
+        while (reader.next())
+        {
+            const auto& name = reader.argument();
+
+            if (! reader.isOption())
+                positional.push_back (name);
+            else if (readCommonOption (reader, options))
+                continue;
+            else if (name == "--rate")
+                options.sampleRateHz = parseSampleRate (reader.value());
+            else if (name == "--other-rate")
+                options.otherSampleRateHz = parseSampleRate (reader.value());
+            else if (name == "--block")
+                options.maxBlockFrames = parseBlock (reader.value());
+            else if (name == "--no-gui")
+                options.allowGui = false;
+            else
+                badArguments ("unknown option '" + name + "' for check");
+        }
+
+        if (positional.size() != 1)
+            badArguments ("check needs exactly one PATH");
+
+        options.modulePath = positional[0];
+        return options;
+    }
+
+    GenerateOptions parseGenerate (int argc, char** argv)
+    {
+        GenerateOptions options;
+        std::vector<std::string> positional;
+        ArgumentReader reader (argc, argv);
+
+        while (reader.next())
+        {
+            const auto& name = reader.argument();
+
+            if (! reader.isOption())
+            {
+                positional.push_back (name);
+            }
+            else if (name == "--seconds")
+            {
+                options.seconds = parseNumber ("--seconds", reader.value());
+
+                if (options.seconds <= 0.0 || options.seconds > maxTailSeconds)
+                    badArguments ("--seconds must lie above 0 and up to 86400");
+            }
+            else if (name == "--rate")
+            {
+                options.sampleRateHz = parseSampleRate (reader.value());
+            }
+            else
+            {
+                badArguments ("unknown option '" + name + "' for generate");
+            }
+        }
+
+        if (positional.size() != 1)
+            badArguments ("generate needs exactly one OUT.wav");
+
+        options.outputPath = positional[0];
+        return options;
+    }
+
     void printError (const std::string& message)
     {
         std::cout.flush();
@@ -303,6 +398,8 @@ namespace
         // with its own message only.
         InfoOptions infoOptions;
         RenderOptions renderOptions;
+        CheckOptions checkOptions;
+        GenerateOptions generateOptions;
 
         try
         {
@@ -310,6 +407,10 @@ namespace
                 infoOptions = parseInfo (argc, argv);
             else if (command == "render")
                 renderOptions = parseRender (argc, argv);
+            else if (command == "check")
+                checkOptions = parseCheck (argc, argv);
+            else if (command == "generate")
+                generateOptions = parseGenerate (argc, argv);
             else
                 badArguments ("unknown command '" + command + "'");
         }
@@ -331,7 +432,10 @@ namespace
 
         try
         {
-            const auto code = command == "info" ? runInfo (infoOptions, result) : runRender (renderOptions, result);
+            const auto code = command == "info"    ? runInfo (infoOptions, result)
+                            : command == "render"  ? runRender (renderOptions, result)
+                            : command == "check"   ? runCheck (checkOptions, result)
+                                                   : runGenerate (generateOptions, result);
             finish();
             return code;
         }

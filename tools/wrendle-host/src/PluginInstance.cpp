@@ -71,6 +71,18 @@ PluginInstance::~PluginInstance()
     host.setPlugin (nullptr);
 }
 
+void PluginInstance::destroyWithoutCleanup()
+{
+    if (plugin == nullptr)
+        return;
+
+    plugin->destroy (plugin);
+    plugin = nullptr;
+    active = false;
+    processing = false;
+    host.setPlugin (nullptr);
+}
+
 const void* PluginInstance::getExtension (const char* extensionId) const
 {
     return plugin->get_extension (plugin, extensionId);

@@ -71,6 +71,10 @@ public:
     /** One process call on the (simulated) audio thread. */
     clap_process_status process (const clap_process_t& block) noexcept;
 
+    /** Destroys the plug-in at once, in whatever state it is (active, processing):
+        for checking how a plug-in copes with a host that skips the clean-up. */
+    void destroyWithoutCleanup();
+
     /** Runs the plug-in's on_main_thread if it asked for it. */
     void serviceMainThread() { host.runRequestedCallbacks(); }
 

@@ -1,3 +1,4 @@
+#include "AudioFileOutput.h"
 #include "Commands.h"
 #include "HostError.h"
 #include "PluginInstance.h"
@@ -47,80 +48,6 @@ namespace
 
     private:
         void (*previous) (int);
-    };
-
-    //==============================================================================
-    struct SndFileCloser
-    {
-        void operator() (SNDFILE* file) const { sf_close (file); }
-    };
-
-    using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
-
-    /** The output is written under a temporary name next to the target and
-        renamed over it only when complete, so an interrupted or failed render
-        never leaves a truncated file where the user expects a result (and never
-        destroys a previous good one).
-    */
-    class TemporaryOutput
-    {
-    public:
-        explicit TemporaryOutput (const std::string& targetPath)
-            : target (targetPath), temporary (targetPath + ".partial-" + uniqueSuffix())
-        {
-        }
-
-        ~TemporaryOutput()
-        {
-            if (! committed)
-            {
-                file.reset();
-                std::error_code ec;
-                fs::remove (temporary, ec);
-            }
-        }
-
-        TemporaryOutput (const TemporaryOutput&) = delete;
-        TemporaryOutput& operator= (const TemporaryOutput&) = delete;
-
-        SNDFILE* open (int channels, int sampleRateHz)
-        {
-            SF_INFO format {};
-            format.channels = channels;
-            format.samplerate = sampleRateHz;
-            format.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-
-            file.reset (sf_open (temporary.string().c_str(), SFM_WRITE, &format));
-
-            if (file == nullptr)
-                throw failure ("cannot write '" + target.string() + "': " + sf_strerror (nullptr));
-
-            return file.get();
-        }
-
-        void commit()
-        {
-            file.reset(); // closing writes the final header
-
-            std::error_code ec;
-            fs::rename (temporary, target, ec);
-
-            if (ec)
-                throw failure ("cannot replace '" + target.string() + "': " + ec.message());
-
-            committed = true;
-        }
-
-    private:
-        static std::string uniqueSuffix()
-        {
-            const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-            return std::to_string (currentProcessId()) + "-" + std::to_string (ticks & 0xffffff);
-        }
-
-        fs::path target, temporary;
-        SndFilePtr file;
-        bool committed = false;
     };
 
     //==============================================================================
