@@ -224,42 +224,12 @@ juce::PopupMenu OrvelButton::buildContextMenu()
 void OrvelButton::showContextMenu()
 {
     buildContextMenu();
-
-    if (! canShowPopupMenus())
-        return;
-
-    contextMenu.showMenuAsync (juce::PopupMenu::Options()
-                                   .withTargetComponent (this)
-                                   .withMousePosition()
-                                   .withStandardItemHeight (24),
-                               [safeThis = juce::Component::SafePointer<OrvelButton> (this)] (int result)
-                               {
-                                   if (safeThis != nullptr && result != 0)
-                                       safeThis->performMenuAction (result);
-                               });
+    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId) { performMenuAction (itemId); });
 }
 
 void OrvelButton::performMenuAction (int itemId)
 {
-    switch (itemId)
-    {
-        case lockItem:
-            setLocked (true);
-            sendActionMessage (lockMessages::update);
-            break;
-        case unlockItem:
-            setLocked (false);
-            sendActionMessage (lockMessages::update);
-            break;
-        case lockAllItem:
-            sendActionMessage (lockMessages::lockAll);
-            break;
-        case unlockAllItem:
-            sendActionMessage (lockMessages::unlockAll);
-            break;
-        default:
-            break;
-    }
+    performLockItem (itemId, *this, [this] (bool shouldLock) { setLocked (shouldLock); });
 }
 
 } // namespace orvel

@@ -691,45 +691,16 @@ juce::PopupMenu OrvelKnob::buildContextMenu()
 void OrvelKnob::showContextMenu()
 {
     buildContextMenu();
-
-    if (! canShowPopupMenus())
-        return;
-
-    contextMenu.showMenuAsync (juce::PopupMenu::Options()
-                                   .withTargetComponent (this)
-                                   .withMousePosition()
-                                   .withStandardItemHeight (24),
-                               [safeThis = juce::Component::SafePointer<OrvelKnob> (this)] (int result)
-                               {
-                                   if (safeThis != nullptr && result != 0)
-                                       safeThis->performMenuAction (result);
-                               });
+    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId) { performMenuAction (itemId); });
 }
 
 void OrvelKnob::performMenuAction (int itemId)
 {
-    switch (itemId)
-    {
-        case lockItem:
-            setLocked (true);
-            sendActionMessage (lockMessages::update);
-            break;
-        case unlockItem:
-            setLocked (false);
-            sendActionMessage (lockMessages::update);
-            break;
-        case lockAllItem:
-            sendActionMessage (lockMessages::lockAll);
-            break;
-        case unlockAllItem:
-            sendActionMessage (lockMessages::unlockAll);
-            break;
-        case editValueItem:
-            showEditBubble();
-            break;
-        default:
-            break;
-    }
+    if (performLockItem (itemId, *this, [this] (bool shouldLock) { setLocked (shouldLock); }))
+        return;
+
+    if (itemId == editValueItem)
+        showEditBubble();
 }
 
 } // namespace orvel

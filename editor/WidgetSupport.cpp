@@ -74,4 +74,40 @@ void addLockItems (juce::PopupMenu& menu, bool isLocked, juce::Colour iconColour
     menu.addItem (unlockAllItem, "Unlock All");
 }
 
+void showContextMenuAtMouse (juce::PopupMenu& menu, juce::Component& widget, std::function<void (int)> onItem)
+{
+    if (! canShowPopupMenus())
+        return;
+
+    menu.showMenuAsync (juce::PopupMenu::Options()
+                            .withTargetComponent (&widget)
+                            .withMousePosition()
+                            .withStandardItemHeight (24),
+                        [safeWidget = juce::Component::SafePointer<juce::Component> (&widget), onItem = std::move (onItem)] (int result)
+                        {
+                            if (safeWidget != nullptr && result != 0)
+                                onItem (result);
+                        });
+}
+
+bool performLockItem (int itemId, juce::ActionBroadcaster& widget, const std::function<void (bool)>& setLocked)
+{
+    switch (itemId)
+    {
+        case lockItem:
+        case unlockItem:
+            setLocked (itemId == lockItem);
+            widget.sendActionMessage (lockMessages::update);
+            return true;
+        case lockAllItem:
+            widget.sendActionMessage (lockMessages::lockAll);
+            return true;
+        case unlockAllItem:
+            widget.sendActionMessage (lockMessages::unlockAll);
+            return true;
+        default:
+            return false;
+    }
+}
+
 } // namespace orvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
@@ -46,5 +48,14 @@ bool canShowPopupMenus();
 /** Adds the lock entries shared by knobs and buttons: "Unlock" or "Lock" with
     their icons, a separator, "Lock All" and "Unlock All". */
 void addLockItems (juce::PopupMenu& menu, bool isLocked, juce::Colour iconColour);
+
+/** Shows a widget's context menu at the mouse, asynchronously; a chosen item
+    reaches `onItem` only while the widget still exists. */
+void showContextMenuAtMouse (juce::PopupMenu& menu, juce::Component& widget, std::function<void (int itemId)> onItem);
+
+/** Carries out one of the lock entries for a widget: sets its own flag through
+    `setLocked` and tells the window with the matching action message. Returns
+    false for an item that is not a lock entry. */
+bool performLockItem (int itemId, juce::ActionBroadcaster& widget, const std::function<void (bool)>& setLocked);
 
 } // namespace orvel
