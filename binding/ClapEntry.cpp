@@ -1,6 +1,7 @@
 #include "ClapEntry.h"
 
 #include "ClapBinding.h"
+#include "HostTimerMessagePump.h"
 
 #include <cstring>
 #include <iostream>
@@ -51,6 +52,8 @@ namespace
             return nullptr;
 
         auto* binding = new ClapBinding (host, std::move (processor));
+        // Inside a host nothing else turns JUCE's message loop on Linux.
+        binding->setGuiEventLoop (std::make_unique<HostTimerMessagePump>());
         return binding->clapPlugin();
     }
 

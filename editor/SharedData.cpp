@@ -19,11 +19,11 @@ constexpr SharedData::ImageId adjustedImages[] = {
 };
 
 template <typename Pixel>
-bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const juce::Thread* thread)
+bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const std::atomic<bool>* cancelled)
 {
     for (int y = 0; y < data.height; ++y)
     {
-        if (thread != nullptr && thread->threadShouldExit())
+        if (cancelled != nullptr && cancelled->load())
             return false;
 
         for (int x = 0; x < data.width; ++x)
@@ -45,15 +45,25 @@ bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256],
 SharedData::SharedData() : SharedData (ImageLoader {}) {}
 
 SharedData::SharedData (ImageLoader imageLoader)
-    : juce::Thread ("Wrendle FoldGraphicUpdate"),
-      loader (imageLoader != nullptr ? std::move (imageLoader) : ImageLoader (resources::loadImage))
+    : loader (imageLoader != nullptr ? std::move (imageLoader) : ImageLoader (resources::loadImage))
 {
 }
 
 SharedData::~SharedData()
 {
-    // The run checks for this between rows, so it ends promptly.
-    stopThread (10000);
+    stopRebuild();
+}
+
+void SharedData::stopRebuild()
+{
+    // The run checks the flag between rows, so it ends promptly.
+    cancelRebuild = true;
+
+    if (rebuildThread.joinable())
+        rebuildThread.join();
+
+    cancelRebuild = false;
+    rebuilding = false;
 }
 
 std::shared_ptr<SharedData> SharedData::acquire()
@@ -87,7 +97,7 @@ SharedData::ImageSet SharedData::decodeAll() const
     return decoded;
 }
 
-bool SharedData::buildImages (ImageSet& result, const juce::Thread* thread) const
+bool SharedData::buildImages (ImageSet& result, const std::atomic<bool>* cancelled) const
 {
     result = decodeAll();
 
@@ -99,7 +109,7 @@ bool SharedData::buildImages (ImageSet& result, const juce::Thread* thread) cons
 
     for (auto id : adjustedImages)
     {
-        if (thread != nullptr && thread->threadShouldExit())
+        if (cancelled != nullptr && cancelled->load())
             return false;
 
         auto& image = result[(size_t) id];
@@ -107,11 +117,11 @@ bool SharedData::buildImages (ImageSet& result, const juce::Thread* thread) cons
         if (image.isValid())
         {
             image.duplicateIfShared();
-            adjustImage (image, b, c, thread);
+            adjustImage (image, b, c, cancelled);
         }
     }
 
-    return thread == nullptr || ! thread->threadShouldExit();
+    return cancelled == nullptr || ! cancelled->load();
 }
 
 void SharedData::ensureLoaded() const
@@ -164,15 +174,22 @@ void SharedData::startRebuild()
 {
     // A run in progress is abandoned (its pending action stays queued); the new
     // run starts from the untouched artwork with the latest values anyway.
-    stopThread (10000);
-    startThread();
+    stopRebuild();
+    rebuilding = true;
+
+    rebuildThread = std::thread ([this]
+    {
+        juce::Thread::setCurrentThreadName (threadName);
+        run();
+        rebuilding = false;
+    });
 }
 
 void SharedData::run()
 {
     ImageSet fresh;
 
-    if (! buildImages (fresh, this))
+    if (! buildImages (fresh, &cancelRebuild))
         return;
 
     {
@@ -198,7 +215,7 @@ float SharedData::contrastFactor (float contrastAmount) noexcept
     return (c + 255.0f) * 259.0f / ((259.0f - c) * 255.0f);
 }
 
-void SharedData::adjustImage (juce::Image& image, float brightnessAmount, float contrastAmount, const juce::Thread* thread)
+void SharedData::adjustImage (juce::Image& image, float brightnessAmount, float contrastAmount, const std::atomic<bool>* cancelled)
 {
     if (! image.isValid() || image.getFormat() == juce::Image::SingleChannel)
         return;
@@ -213,9 +230,9 @@ void SharedData::adjustImage (juce::Image& image, float brightnessAmount, float 
     juce::Image::BitmapData data (image, juce::Image::BitmapData::readWrite);
 
     if (image.getFormat() == juce::Image::ARGB)
-        adjustRows<juce::PixelARGB> (data, table, thread);
+        adjustRows<juce::PixelARGB> (data, table, cancelled);
     else
-        adjustRows<juce::PixelRGB> (data, table, thread);
+        adjustRows<juce::PixelRGB> (data, table, cancelled);
 }
 
 } // namespace orvel

@@ -3,8 +3,10 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace orvel
 {
@@ -26,7 +28,7 @@ namespace orvel
     any component. getImage() may be called from any thread; it hands out the
     current images, never one that is being rewritten.
 */
-class SharedData : public juce::Thread
+class SharedData
 {
 public:
     enum ImageId
@@ -52,7 +54,10 @@ public:
     SharedData();
     /** A store that reads its images through the given loader (tests use this). */
     explicit SharedData (ImageLoader loader);
-    ~SharedData() override;
+    ~SharedData();
+
+    /** The name the rebuild thread carries (debuggers and profilers show it). */
+    static constexpr const char* threadName = "Wrendle FoldGraphicUpdate";
 
     /** The live store, or a new one when no instance holds it any more. */
     static std::shared_ptr<SharedData> acquire();
@@ -77,8 +82,12 @@ public:
         its pending action carried over to the new run. Message thread. */
     void startRebuild();
 
-    /** The rebuild itself: decode, adjust, swap in, complete. */
-    void run() override;
+    /** True while a rebuild thread has been started and not yet joined. Message thread. */
+    bool isRebuildRunning() const noexcept { return rebuilding.load(); }
+
+    /** The rebuild itself: decode, adjust, swap in, complete. Runs on the rebuild
+        thread, or on the caller's thread when called directly. */
+    void run();
 
     //==============================================================================
     /** (C + 255) × 259 / ((259 − C) × 255) with C = contrast × 100. */
@@ -87,17 +96,18 @@ public:
     /** Moves every colour channel v of every pixel to (v − 128) × F + 128 + B
         with B = brightness × 128, clamped to 0..255 and truncated, on the
         non-premultiplied colour; alpha is kept. Stops early (leaving the image
-        partly adjusted) when the given thread is asked to exit. */
+        partly adjusted) when the given flag is raised. */
     static void adjustImage (juce::Image& image, float brightness, float contrast,
-                             const juce::Thread* thread = nullptr);
+                             const std::atomic<bool>* cancelled = nullptr);
 
 private:
     using ImageSet = std::array<juce::Image, numImages>;
 
     ImageSet decodeAll() const;
-    /** Decodes and adjusts; false when the thread was asked to exit meanwhile. */
-    bool buildImages (ImageSet& result, const juce::Thread* thread) const;
+    /** Decodes and adjusts; false when cancelled meanwhile. */
+    bool buildImages (ImageSet& result, const std::atomic<bool>* cancelled) const;
     void ensureLoaded() const;
+    void stopRebuild();
 
     ImageLoader loader;
     std::atomic<float> brightness { 0.0f };
@@ -109,6 +119,12 @@ private:
 
     juce::CriticalSection actionLock;
     std::function<void()> completionAction;
+
+    // A plain std::thread joined by its owner: the join orders everything the
+    // rebuild did before whatever the owner does next, destruction included.
+    std::thread rebuildThread;
+    std::atomic<bool> cancelRebuild { false };
+    std::atomic<bool> rebuilding { false };
 
     SharedData (const SharedData&) = delete;
     SharedData& operator= (const SharedData&) = delete;

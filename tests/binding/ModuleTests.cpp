@@ -80,7 +80,7 @@ uint32_t runLifecycle (const clap_plugin* plugin, TestHost& host)
     for (size_t i = 0; i < block.inLeft.size(); ++i)
         block.inLeft[i] = block.inRight[i] = 0.25f * (float) std::sin (0.05 * (double) i);
 
-    EXPECT_EQ (block.run (plugin), CLAP_PROCESS_CONTINUE);
+    EXPECT_NE (block.run (plugin), CLAP_PROCESS_ERROR);
 
     float peak = 0.0f;
 
@@ -395,6 +395,143 @@ TEST_F (ModuleGui, TheEditorLivesInTheHostsWindowUntilTheGuiIsDestroyed)
     ASSERT_TRUE (gui().set_size (plugin, opened.first, opened.second));
     gui().destroy (plugin);
     EXPECT_EQ (parent.childCount(), 0);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+/** What a screenshot of the editor shows, in the few numbers that tell a painted skin apart
+    from an empty, black or error-red window. */
+struct ScreenStatistics
+{
+    explicit ScreenStatistics (const std::vector<uint32_t>& pixels)
+    {
+        std::vector<uint32_t> sorted (pixels);
+        std::sort (sorted.begin(), sorted.end());
+        distinctColours = (size_t) (std::unique (sorted.begin(), sorted.end()) - sorted.begin());
+
+        for (const auto pixel : pixels)
+        {
+            const auto red = (int) (pixel >> 16) & 0xff, green = (int) (pixel >> 8) & 0xff, blue = (int) pixel & 0xff;
+            blackShare += pixel == 0 ? 1.0 : 0.0;
+            redShare += (red > 150 && green < 80 && blue < 80) ? 1.0 : 0.0;
+            brightShare += (red + green + blue > 3 * 150) ? 1.0 : 0.0;
+        }
+
+        const auto count = std::max<double> (1.0, (double) pixels.size());
+        blackShare /= count;
+        redShare /= count;
+        brightShare /= count;
+    }
+
+    size_t distinctColours = 0;
+    double blackShare = 0.0, redShare = 0.0, brightShare = 0.0;
+};
+
+/** Keeps what the test saw next to its HOME, for a person to look at. */
+void saveScreenshot (const std::vector<uint32_t>& pixels, int width, int height, const char* name)
+{
+    juce::Image image (juce::Image::RGB, width, height, false);
+
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixelAt (x, y, juce::Colour ((juce::uint32) (0xff000000u | pixels[(size_t) (y * width + x)])));
+
+    const auto file = juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (name);
+    file.deleteFile();
+    juce::FileOutputStream stream (file);
+
+    if (stream.openedOk())
+        juce::PNGImageFormat().writeImageToStream (image, stream);
+}
+
+TEST_F (ModuleGui, InsideTheHostsWindowTheEditorPaintsItsSkinThroughTheHostsTimerAndFollowsItsSize)
+{
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (gui().set_parent (plugin, &window));
+    ASSERT_TRUE (gui().show (plugin));
+
+    // Nothing but the host's timer turns the editor's event loop here.
+    ASSERT_EQ (host.timers.size(), 1u);
+    EXPECT_LE (host.timers.front().periodMs, 20u);
+    host.runMainLoop (plugin, 1000);
+
+    const auto shown = parent.capture (480, 460);
+    ASSERT_EQ (shown.size(), (size_t) (480 * 460));
+    saveScreenshot (shown, 480, 460, "editor-in-host.png");
+    const ScreenStatistics skin (shown);
+    EXPECT_LT (skin.blackShare, 0.05) << "the window stayed (partly) empty";
+    EXPECT_LT (skin.redShare, 0.05) << "the holder shows its error colour";
+    EXPECT_GT (skin.distinctColours, 500u) << "a flat fill, not the skin and its knobs";
+    EXPECT_GT (skin.brightShare, 0.002) << "no light text or knob markings";
+
+    // Grown by the host, the editor fills the larger window too.
+    ASSERT_TRUE (gui().set_size (plugin, 720, 690));
+    host.runMainLoop (plugin, 400);
+    const auto grown = parent.capture (720, 690);
+    ASSERT_EQ (grown.size(), (size_t) (720 * 690));
+    std::vector<uint32_t> lowerRight;
+
+    for (int y = 460; y < 690; ++y)
+        for (int x = 480; x < 720; ++x)
+            lowerRight.push_back (grown[(size_t) (y * 720 + x)]);
+
+    EXPECT_LT (ScreenStatistics (lowerRight).blackShare, 0.05);
+
+    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+    gui().destroy (plugin);
+    EXPECT_TRUE (host.timers.empty()) << "the GUI timer outlived the GUI";
+    EXPECT_EQ (parent.childCount(), 0);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+TEST_F (ModuleGui, OpeningAndClosingTheEditorFiftyTimesLeavesTheProcessorRunning)
+{
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    const auto window = parent.clapWindow();
+
+    for (int round = 0; round < 50; ++round)
+    {
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false)) << "round " << round;
+        ASSERT_TRUE (gui().set_parent (plugin, &window));
+        ASSERT_TRUE (gui().show (plugin));
+        host.runMainLoop (plugin, 20);
+        gui().destroy (plugin);
+        ASSERT_TRUE (host.timers.empty()) << "round " << round;
+    }
+
+    EXPECT_EQ (parent.childCount(), 0);
+
+    host.mainThread = false;
+    host.audioThread = true;
+    ASSERT_TRUE (plugin->start_processing (plugin));
+    StereoBlock block (512, false);
+
+    for (size_t i = 0; i < block.inLeft.size(); ++i)
+        block.inLeft[i] = block.inRight[i] = 0.5f * std::sin (0.05f * (float) i);
+
+    float peak = 0.0f;
+
+    for (int round = 0; round < 8; ++round)
+    {
+        EXPECT_NE (block.run (plugin), CLAP_PROCESS_ERROR);
+
+        for (int channel = 0; channel < 2; ++channel)
+            for (size_t i = 0; i < 512; ++i)
+                peak = std::max (peak, std::abs (block.outputChannel (channel)[i]));
+    }
+
+    plugin->stop_processing (plugin);
+    host.mainThread = true;
+    host.audioThread = false;
+    plugin->deactivate (plugin);
+
+    EXPECT_GT (peak, 0.01f);
     EXPECT_EQ (host.logTexts(), std::vector<std::string>());
 }
 

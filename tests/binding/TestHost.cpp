@@ -1,13 +1,15 @@
 #include "TestHost.h"
 
 #include <X11/Xlib.h>
-
+#include <X11/Xutil.h>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 LoadedModule::LoadedModule (const char* path)
@@ -124,6 +126,54 @@ TestHost::TestHost()
     offer (CLAP_EXT_GUI, &guiTable);
     offer (CLAP_EXT_TRACK_INFO, &trackInfoTable);
     offer (CLAP_EXT_CONTEXT_MENU, &contextMenuTable);
+
+    timerTable.register_timer = [] (const clap_host* h, uint32_t periodMs, clap_id* id)
+    {
+        auto& self = of (h);
+        *id = self.nextTimerId++;
+        self.timers.push_back ({ *id, periodMs });
+        return true;
+    };
+    timerTable.unregister_timer = [] (const clap_host* h, clap_id id)
+    {
+        auto& timers = of (h).timers;
+        const auto before = timers.size();
+        timers.erase (std::remove_if (timers.begin(), timers.end(), [id] (const Timer& t) { return t.id == id; }),
+                      timers.end());
+        return timers.size() != before;
+    };
+    offer (CLAP_EXT_TIMER_SUPPORT, &timerTable);
+}
+
+void TestHost::runMainLoop (const clap_plugin* plugin, int durationMs)
+{
+    const auto* timerExtension = static_cast<const clap_plugin_timer_support*> (
+        plugin->get_extension (plugin, CLAP_EXT_TIMER_SUPPORT));
+
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds (durationMs);
+    std::map<clap_id, Clock::time_point> due;
+
+    while (Clock::now() < end)
+    {
+        serviceCallbacks (plugin);
+
+        // Copied: a timer callback may register or unregister timers.
+        const auto current = timers;
+
+        for (const auto& timer : current)
+        {
+            auto& next = due.try_emplace (timer.id, Clock::now()).first->second;
+
+            if (Clock::now() >= next && timerExtension != nullptr)
+            {
+                timerExtension->on_timer (plugin, timer.id);
+                next = Clock::now() + std::chrono::milliseconds (timer.periodMs);
+            }
+        }
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
 }
 
 std::vector<std::string> TestHost::logTexts() const
@@ -388,7 +438,7 @@ ParentWindow::ParentWindow()
 
     display = x;
     const auto screen = DefaultScreen (x);
-    window = XCreateSimpleWindow (x, RootWindow (x, screen), 0, 0, 800, 600, 0, BlackPixel (x, screen), BlackPixel (x, screen));
+    window = XCreateSimpleWindow (x, RootWindow (x, screen), 0, 0, 1000, 960, 0, BlackPixel (x, screen), BlackPixel (x, screen));
     XMapWindow (x, window);
     XSync (x, False);
 }
@@ -432,6 +482,30 @@ int ParentWindow::childCount() const
         XFree (children);
 
     return (int) count;
+}
+
+std::vector<uint32_t> ParentWindow::capture (int width, int height) const
+{
+    std::vector<uint32_t> pixels;
+
+    if (display == nullptr)
+        return pixels;
+
+    auto* x = static_cast<Display*> (display);
+    XSync (x, False);
+    auto* image = XGetImage (x, window, 0, 0, (unsigned int) width, (unsigned int) height, AllPlanes, ZPixmap);
+
+    if (image == nullptr)
+        return pixels;
+
+    pixels.reserve ((size_t) (width * height));
+
+    for (int y = 0; y < height; ++y)
+        for (int col = 0; col < width; ++col)
+            pixels.push_back ((uint32_t) XGetPixel (image, col, y) & 0xffffffu);
+
+    XDestroyImage (image);
+    return pixels;
 }
 
 //==============================================================================

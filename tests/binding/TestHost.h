@@ -13,6 +13,7 @@
 #include <clap/ext/params.h>
 #include <clap/ext/state.h>
 #include <clap/ext/thread-check.h>
+#include <clap/ext/timer-support.h>
 #include <clap/host.h>
 #include <clap/plugin-factory.h>
 #include <clap/plugin.h>
@@ -76,6 +77,19 @@ public:
     /** Calls the plug-in's on_main_thread when it has asked for a callback; returns whether it did. */
     bool serviceCallbacks (const clap_plugin* plugin);
 
+    /** Runs the host's main loop for a while: fires the plug-in's registered timers at their
+        periods and services its callback requests, as a host's event loop would. */
+    void runMainLoop (const clap_plugin* plugin, int durationMs);
+
+    struct Timer
+    {
+        clap_id id;
+        uint32_t periodMs;
+    };
+
+    /** The timers the plug-in has registered and not unregistered. */
+    std::vector<Timer> timers;
+
     std::atomic<bool> mainThread { true };
     std::atomic<bool> audioThread { false };
 
@@ -105,6 +119,7 @@ public:
     clap_host_gui_t guiTable {};
     clap_host_track_info_t trackInfoTable {};
     clap_host_context_menu_t contextMenuTable {};
+    clap_host_timer_support_t timerTable {};
 
 private:
     static TestHost& of (const clap_host* h) { return *static_cast<TestHost*> (h->host_data); }
@@ -114,6 +129,7 @@ private:
 
     mutable std::mutex logMutex;
     std::vector<std::pair<int, std::string>> lines;
+    clap_id nextTimerId = 100;
 };
 
 //==============================================================================
@@ -257,6 +273,9 @@ public:
     clap_window_t clapWindow() const noexcept;
     /** The children the server knows under the window. */
     int childCount() const;
+
+    /** What the window shows now, children included, as 0xRRGGBB pixels row by row. */
+    std::vector<uint32_t> capture (int width, int height) const;
 
 private:
     void* display = nullptr;

@@ -141,15 +141,21 @@ TEST (SharedDataTest, ImagesAreDecodedOnFirstUseAndEveryRunStartsFromTheArtworkA
 TEST (SharedDataTest, TheRebuildThreadRunsItsCompletionActionsAndAMissingImageStaysNull)
 {
     orvel::SharedData store ([] (const char*) { return juce::Image(); });
-    EXPECT_EQ (store.getThreadName(), "Wrendle FoldGraphicUpdate");
 
     std::atomic<int> completions { 0 };
+    std::atomic<bool> ranOnCallersThread { false };
+    const auto callersThread = std::this_thread::get_id();
     store.setAdjustment (0.2f, 0.2f);
-    store.setCompletionAction ([&] { ++completions; });
+    store.setCompletionAction ([&]
+    {
+        ranOnCallersThread = std::this_thread::get_id() == callersThread;
+        ++completions;
+    });
     store.setCompletionAction ([&] { completions += 10; });
     store.startRebuild();
 
-    ASSERT_TRUE (pumpUntil ([&] { return completions.load() == 11 && ! store.isThreadRunning(); }));
+    ASSERT_TRUE (pumpUntil ([&] { return completions.load() == 11 && ! store.isRebuildRunning(); }));
+    EXPECT_FALSE (ranOnCallersThread.load());
     EXPECT_FALSE (store.getImage (orvel::SharedData::background).isValid());
 }
 

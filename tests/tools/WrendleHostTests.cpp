@@ -553,7 +553,10 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "CheckWithoutModule", { "check" }, "check needs exactly one PATH", true },
         UsageCase { "CheckWithUnknownOption", { "check", FIXTURE_MODULE, "--quick" }, "unknown option '--quick'", true },
         UsageCase { "GenerateWithoutFile", { "generate" }, "generate needs exactly one OUT.wav", true },
-        UsageCase { "GenerateNothing", { "generate", "OUT", "--seconds", "0" }, "--seconds", true }),
+        UsageCase { "GenerateNothing", { "generate", "OUT", "--seconds", "0" }, "--seconds", true },
+        UsageCase { "GuiWithoutModule", { "gui" }, "gui needs exactly one PATH", true },
+        UsageCase { "GuiForNoTime", { "gui", FIXTURE_MODULE, "--seconds", "0" }, "--seconds", true },
+        UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true }),
     [] (const ::testing::TestParamInfo<UsageCase>& info) { return std::string (info.param.description); });
 
 TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
@@ -674,6 +677,46 @@ TEST (WrendleHostCheck, ShowsTheShippedPluginsReportsOfEachHostMistake)
     {
         EXPECT_TRUE (contains (gui, "skipped: no display")) << gui;
     }
+}
+#endif
+
+//==============================================================================
+bool displayIsSet()
+{
+    const char* display = std::getenv ("DISPLAY");
+    return display != nullptr && *display != '\0';
+}
+
+TEST (WrendleHostGui, NeedsADisplayAndAPluginWithAnEditor)
+{
+    TempFolder folder;
+    const auto result = runTool ({ "gui", FIXTURE_MODULE, "--seconds", "0.2" }, folder);
+
+    EXPECT_EQ (result.exitCode, 2);
+    EXPECT_TRUE (contains (result.err, displayIsSet() ? "the plug-in offers no clap.gui" : "no display")) << result.err;
+}
+
+#ifdef WRENDLE_MODULE
+TEST (WrendleHostGui, ShowsTheShippedEditorThroughTheHostsTimersAndSavesWhatItShows)
+{
+    if (! displayIsSet())
+        GTEST_SKIP() << "no display";
+
+    TempFolder folder;
+    const auto shot = folder / "editor.png";
+    const auto result = runTool ({ "gui", WRENDLE_MODULE, "--seconds", "1.5", "--screenshot", shot.string() }, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, "screenshot to")) << result.out;
+    EXPECT_FALSE (contains (result.out, "left timers")) << result.out;
+
+    // A window left black or filled flat compresses to a few kilobytes; the painted skin,
+    // knobs and labels cannot.
+    const auto png = readWholeFile (shot);
+    ASSERT_GT (png.size(), 8u);
+    EXPECT_EQ (png.substr (1, 3), "PNG");
+    EXPECT_GT (png.size(), 40000u) << "the editor did not paint";
+    EXPECT_FALSE (fs::exists (folder / "editor.png.part"));
 }
 #endif
 

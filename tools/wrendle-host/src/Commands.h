@@ -47,6 +47,13 @@ struct CheckOptions : CommonOptions
     bool allowGui = true;
 };
 
+struct GuiOptions : CommonOptions
+{
+    std::optional<double> seconds;      ///< none: until the window is closed
+    std::string screenshotPath;         ///< empty: none
+    std::optional<double> scale;        ///< none: leave the plug-in's own
+};
+
 struct GenerateOptions
 {
     std::string outputPath;
@@ -61,5 +68,6 @@ int runInfo (const InfoOptions& options, std::ostream& out);
 int runRender (const RenderOptions& options, std::ostream& out);
 int runCheck (const CheckOptions& options, std::ostream& out);
 int runGenerate (const GenerateOptions& options, std::ostream& out);
+int runGui (const GuiOptions& options, std::ostream& out);
 
 } // namespace wrendlehost

@@ -21,6 +21,8 @@ const clap_host_params_t Host::paramsExtension { &Host::paramsRescan, &Host::par
 const clap_host_latency_t Host::latencyExtension { &Host::latencyChangedCallback };
 const clap_host_state_t Host::stateExtension { &Host::stateMarkDirty };
 const wrendle_host_tail_t Host::tailExtension { &Host::tailChanged };
+const clap_host_timer_support_t Host::timerExtension { &Host::timerRegister, &Host::timerUnregister };
+const wrendle_host_posix_fd_support_t Host::fdExtension { &Host::fdRegister, &Host::fdModify, &Host::fdUnregister };
 const clap_host_gui_t Host::guiExtension { &Host::guiResizeHintsChanged, &Host::guiRequestResize, &Host::guiRequestShow,
                                            &Host::guiRequestHide, &Host::guiClosed };
 
@@ -126,7 +128,108 @@ const void* CLAP_ABI Host::getExtension (const clap_host_t* host, const char* ex
         return self != nullptr && self->guiOffered ? &guiExtension : nullptr;
     }
 
+    // Timers and descriptors only for commands that run an event loop to serve them.
+    if (id == CLAP_EXT_TIMER_SUPPORT || id == WRENDLE_HOST_EXT_POSIX_FD_SUPPORT)
+    {
+        const auto* self = fromClap (host);
+
+        if (self == nullptr || ! self->eventLoopOffered)
+            return nullptr;
+
+        return id == CLAP_EXT_TIMER_SUPPORT ? static_cast<const void*> (&timerExtension)
+                                            : static_cast<const void*> (&fdExtension);
+    }
+
     return nullptr;
+}
+
+bool CLAP_ABI Host::timerRegister (const clap_host_t* host, uint32_t periodMs, clap_id* timerId)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr || timerId == nullptr || ! self->isMainThread())
+        return false;
+
+    // A period of 0 would spin the loop; hosts round it up to something sane.
+    *timerId = self->nextTimerId++;
+    self->timers.push_back ({ *timerId, periodMs > 0 ? periodMs : 1u });
+    return true;
+}
+
+bool CLAP_ABI Host::timerUnregister (const clap_host_t* host, clap_id timerId)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr || ! self->isMainThread())
+        return false;
+
+    auto& list = self->timers;
+
+    for (auto it = list.begin(); it != list.end(); ++it)
+    {
+        if (it->id == timerId)
+        {
+            list.erase (it);
+            return true;
+        }
+    }
+
+    return false;
+}
+
+bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr || fd < 0 || ! self->isMainThread())
+        return false;
+
+    for (const auto& watched : self->watchedFds)
+        if (watched.fd == fd)
+            return false;
+
+    self->watchedFds.push_back ({ fd, flags });
+    return true;
+}
+
+bool CLAP_ABI Host::fdModify (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr || ! self->isMainThread())
+        return false;
+
+    for (auto& watched : self->watchedFds)
+    {
+        if (watched.fd == fd)
+        {
+            watched.flags = flags;
+            return true;
+        }
+    }
+
+    return false;
+}
+
+bool CLAP_ABI Host::fdUnregister (const clap_host_t* host, int fd)
+{
+    auto* self = fromClap (host);
+
+    if (self == nullptr || ! self->isMainThread())
+        return false;
+
+    auto& list = self->watchedFds;
+
+    for (auto it = list.begin(); it != list.end(); ++it)
+    {
+        if (it->fd == fd)
+        {
+            list.erase (it);
+            return true;
+        }
+    }
+
+    return false;
 }
 
 void CLAP_ABI Host::requestRestart (const clap_host_t* host)

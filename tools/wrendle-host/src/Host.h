@@ -7,6 +7,7 @@
 #include <clap/ext/params.h>
 #include <clap/ext/state.h>
 #include <clap/ext/thread-check.h>
+#include <clap/ext/timer-support.h>
 #include <clap/host.h>
 
 #include <atomic>
@@ -77,6 +78,26 @@ public:
         offer it, so commands that never show one leave it off. */
     void offerGui (bool shouldOffer) noexcept { guiOffered = shouldOffer; }
 
+    /** Offers timer and file-descriptor support from now on: for a command that runs an
+        event loop (see EventLoop), which fires the timers and watches the descriptors. */
+    void offerEventLoop (bool shouldOffer) noexcept { eventLoopOffered = shouldOffer; }
+
+    struct Timer
+    {
+        clap_id id;
+        uint32_t periodMs;
+    };
+
+    struct WatchedFd
+    {
+        int fd;
+        wrendle_host_posix_fd_flags flags;
+    };
+
+    /** What the plug-in has registered and not unregistered. */
+    const std::vector<Timer>& getTimers() const noexcept { return timers; }
+    const std::vector<WatchedFd>& getWatchedFds() const noexcept { return watchedFds; }
+
     /** The size of the last resize request, or 0 x 0. */
     std::pair<uint32_t, uint32_t> getLastResizeRequest() const noexcept { return { lastResizeWidth, lastResizeHeight }; }
 
@@ -119,6 +140,11 @@ private:
     static bool CLAP_ABI guiRequestShow (const clap_host_t* host);
     static bool CLAP_ABI guiRequestHide (const clap_host_t* host);
     static void CLAP_ABI guiClosed (const clap_host_t* host, bool wasDestroyed);
+    static bool CLAP_ABI timerRegister (const clap_host_t* host, uint32_t periodMs, clap_id* timerId);
+    static bool CLAP_ABI timerUnregister (const clap_host_t* host, clap_id timerId);
+    static bool CLAP_ABI fdRegister (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
+    static bool CLAP_ABI fdModify (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
+    static bool CLAP_ABI fdUnregister (const clap_host_t* host, int fd);
 
     clap_host_t clapHost {};
     const bool showDebug;
@@ -137,6 +163,11 @@ private:
     bool guiOffered = false;
     uint32_t lastResizeWidth = 0, lastResizeHeight = 0;
 
+    bool eventLoopOffered = false;
+    std::vector<Timer> timers;
+    std::vector<WatchedFd> watchedFds;
+    clap_id nextTimerId = 1;
+
     static const wrendle_host_log_t logExtension;
     static const clap_host_thread_check_t threadCheckExtension;
     static const clap_host_params_t paramsExtension;
@@ -144,6 +175,8 @@ private:
     static const clap_host_state_t stateExtension;
     static const wrendle_host_tail_t tailExtension;
     static const clap_host_gui_t guiExtension;
+    static const clap_host_timer_support_t timerExtension;
+    static const wrendle_host_posix_fd_support_t fdExtension;
 };
 
 } // namespace wrendlehost

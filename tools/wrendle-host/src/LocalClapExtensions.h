@@ -65,6 +65,31 @@ typedef struct wrendle_plugin_render
     bool (CLAP_ABI* set_mode) (const clap_plugin_t* plugin, wrendle_host_render_mode mode);
 } wrendle_plugin_render_t;
 
+//==============================================================================
+static const char WRENDLE_HOST_EXT_POSIX_FD_SUPPORT[] = "clap.posix-fd-support";
+
+enum
+{
+    WRENDLE_HOST_POSIX_FD_READ = 1 << 0,
+    WRENDLE_HOST_POSIX_FD_WRITE = 1 << 1,
+    WRENDLE_HOST_POSIX_FD_ERROR = 1 << 2,
+};
+
+typedef uint32_t wrendle_host_posix_fd_flags;
+
+typedef struct wrendle_plugin_posix_fd_support
+{
+    /** A registered descriptor is ready; main thread. */
+    void (CLAP_ABI* on_fd) (const clap_plugin_t* plugin, int fd, wrendle_host_posix_fd_flags flags);
+} wrendle_plugin_posix_fd_support_t;
+
+typedef struct wrendle_host_posix_fd_support
+{
+    bool (CLAP_ABI* register_fd) (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
+    bool (CLAP_ABI* modify_fd) (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
+    bool (CLAP_ABI* unregister_fd) (const clap_host_t* host, int fd);
+} wrendle_host_posix_fd_support_t;
+
 #ifdef __cplusplus
 }
 #endif

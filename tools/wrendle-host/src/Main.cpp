@@ -33,6 +33,7 @@ namespace
         "                      [--rate HZ] [--block FRAMES] [--tail SECONDS] [--no-progress]\n"
         "  wrendle-host check PATH [--id PLUGIN_ID] [--rate HZ] [--other-rate HZ] [--block FRAMES] [--no-gui]\n"
         "  wrendle-host generate OUT.wav [--seconds SECONDS] [--rate HZ]\n"
+        "  wrendle-host gui PATH [--seconds S] [--screenshot FILE.png] [--scale F] [--id PLUGIN_ID]\n"
         "  wrendle-host --help | --version\n";
 
     const char* const helpText =
@@ -83,6 +84,16 @@ namespace
         "         loud and back, to hear an effect at every level in one render.\n"
         "           --seconds SECONDS length (default 4)\n"
         "           --rate HZ         sample rate (default 48000)\n"
+        "\n"
+        "gui      Opens the plug-in's editor in a window of its own (X11), driving it\n"
+        "         only through the timers and file descriptors it registers with the\n"
+        "         host, as inside a Linux DAW. Resizing the window resizes the editor\n"
+        "         within the limits the plug-in sets. Needs a display.\n"
+        "           --seconds S       close after S seconds (default: when the window\n"
+        "                             is closed)\n"
+        "           --screenshot FILE.png  save what the window shows as it closes\n"
+        "           --scale F         ask the plug-in to scale its editor by F\n"
+        "                             (1.5 or 150 both mean 150 %)\n"
         "\n"
         "All but generate:\n"
         "           --id PLUGIN_ID    pick a plug-in of a module that holds several\n"
@@ -365,6 +376,62 @@ namespace
         return options;
     }
 
+    GuiOptions parseGui (int argc, char** argv)
+    {
+        GuiOptions options;
+        std::vector<std::string> positional;
+        ArgumentReader reader (argc, argv);
+
+        while (reader.next())
+        {
+            const auto& name = reader.argument();
+
+            if (! reader.isOption())
+            {
+                positional.push_back (name);
+            }
+            else if (readCommonOption (reader, options))
+            {
+                continue;
+            }
+            else if (name == "--seconds")
+            {
+                const auto seconds = parseNumber ("--seconds", reader.value());
+
+                if (seconds <= 0.0 || seconds > maxTailSeconds)
+                    badArguments ("--seconds must lie above 0 and up to 86400");
+
+                options.seconds = seconds;
+            }
+            else if (name == "--screenshot")
+            {
+                options.screenshotPath = reader.value();
+
+                if (options.screenshotPath.empty())
+                    badArguments ("--screenshot needs a file name");
+            }
+            else if (name == "--scale")
+            {
+                const auto scale = parseNumber ("--scale", reader.value());
+
+                if (scale <= 0.0 || scale > 400.0)
+                    badArguments ("--scale must lie above 0 and up to 400");
+
+                options.scale = scale;
+            }
+            else
+            {
+                badArguments ("unknown option '" + name + "' for gui");
+            }
+        }
+
+        if (positional.size() != 1)
+            badArguments ("gui needs exactly one PATH");
+
+        options.modulePath = positional[0];
+        return options;
+    }
+
     void printError (const std::string& message)
     {
         std::cout.flush();
@@ -400,6 +467,7 @@ namespace
         RenderOptions renderOptions;
         CheckOptions checkOptions;
         GenerateOptions generateOptions;
+        GuiOptions guiOptions;
 
         try
         {
@@ -411,6 +479,8 @@ namespace
                 checkOptions = parseCheck (argc, argv);
             else if (command == "generate")
                 generateOptions = parseGenerate (argc, argv);
+            else if (command == "gui")
+                guiOptions = parseGui (argc, argv);
             else
                 badArguments ("unknown command '" + command + "'");
         }
@@ -435,6 +505,7 @@ namespace
             const auto code = command == "info"    ? runInfo (infoOptions, result)
                             : command == "render"  ? runRender (renderOptions, result)
                             : command == "check"   ? runCheck (checkOptions, result)
+                            : command == "gui"     ? runGui (guiOptions, result)
                                                    : runGenerate (generateOptions, result);
             finish();
             return code;
