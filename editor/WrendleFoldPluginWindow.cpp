@@ -7,6 +7,9 @@
 #include "WidgetSupport.h"
 #include "WrendleFoldEditor.h"
 #include "engine/WrendleFoldProcessor.h"
+#include "state/PresetFile.h"
+
+#include <cmath>
 
 namespace
 {
@@ -29,12 +32,27 @@ constexpr const char* topBarImageNames[] = {
 };
 
 const juce::Colour labelTextColour (0xffb5b5b5);
+
+// Logical sizes of the top-bar command buttons (their images are drawn at half size).
+const juce::Point<int> stepButtonSize { 21, 12 }, presetActionSize { 25, 25 }, topBarIconSize { 20, 20 };
+
+const juce::Colour topBarTextColour (0xffd2d2d2);
+
 } // namespace
 
 //==============================================================================
 WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processorToUse, WrendleFoldEditor* editorToUse)
     : processor (processorToUse), editor (editorToUse)
 {
+    installDefaultPlatformServices();
+
+    // Links in the news list open through the same service as every other link.
+    newsWindow.setLinkOpener ([this] (const juce::URL& url)
+                              {
+                                  if (platform.openUrl != nullptr)
+                                      platform.openUrl (url);
+                              });
+
     // Static decorations are drawn once into image buffers.
     monitorGrid.setBufferedToImage (true);
     knobRowPanel.setBufferedToImage (true);
@@ -61,13 +79,23 @@ WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processo
     loadTopBarImages();
     initTopBar();
     initMainControls();
+    initMorePopupMenu();
+
+    linksMenu.setLookAndFeel (&processor.getLookAndFeel());
+    optionsMenu.setLookAndFeel (&processor.getLookAndFeel());
 
     startTimer (refreshTimerId, processor.getEditorRefreshIntervalMs());
 
-    // Kept above every control, including the ones a rebuild adds later.
+    // Hidden overlays over the whole window; the loading overlay stays topmost,
+    // including above the controls a rebuild adds later.
+    for (auto* overlay : std::initializer_list<juce::Component*> { &aboutWindow, &newsWindow, &loadingOverlay })
+    {
+        addChildComponent (*overlay);
+        overlay->setBounds (getLocalBounds());
+    }
+
     loadingOverlay.setAlwaysOnTop (true);
-    addChildComponent (loadingOverlay);
-    loadingOverlay.setBounds (getLocalBounds());
+    keepOverlaysOnTop();
 
     setLookAndFeel (&processor.getLookAndFeel());
 }
@@ -77,8 +105,42 @@ WrendleFoldPluginWindow::~WrendleFoldPluginWindow()
     stopTimer (refreshTimerId);
     stopTimer (lockRestoreTimerId);
     loadingOverlay.stopTimer();
+    presetBox.removeChangeListener (this);
     openGLContext.detach();
     setLookAndFeel (nullptr);
+}
+
+void WrendleFoldPluginWindow::installDefaultPlatformServices()
+{
+    platform.openUrl = [] (const juce::URL& url)
+    {
+        // A failed launch is not reported: there is nothing the user could do about it here.
+        url.launchInDefaultBrowser();
+    };
+
+    platform.chooseFileToSave = [this] (const juce::File& suggestion, std::function<void (const juce::File&)> onChosen)
+    {
+        saveChooser = std::make_unique<juce::FileChooser> (orvel::presets::saveDialogTitle, suggestion,
+                                                           orvel::presets::filePattern);
+
+        const auto flags = juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                           | juce::FileBrowserComponent::warnAboutOverwriting;
+
+        saveChooser->launchAsync (flags, [onChosen = std::move (onChosen)] (const juce::FileChooser& chooser)
+                                  { onChosen (chooser.getResult()); });
+    };
+
+    platform.askOkCancel = [this] (const juce::String& title, const juce::String& message, std::function<void (bool)> onAnswer)
+    {
+        juce::NativeMessageBox::showOkCancelBox (juce::MessageBoxIconType::QuestionIcon, title, message, this,
+                                                 juce::ModalCallbackFunction::create ([onAnswer = std::move (onAnswer)] (int result)
+                                                                                      { onAnswer (result != 0); }));
+    };
+
+    platform.showMessage = [this] (const juce::String& title, const juce::String& message)
+    {
+        juce::NativeMessageBox::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, title, message, this);
+    };
 }
 
 //==============================================================================
@@ -88,11 +150,30 @@ void WrendleFoldPluginWindow::loadTopBarImages()
         topBarImages[i] = orvel::resources::loadCachedImage (topBarImageNames[i]);
 }
 
+void WrendleFoldPluginWindow::setupCommandButton (orvel::OrvelButton& button, TopBarImage offImage, TopBarImage onImage,
+                                                  int x, int y, juce::Point<int> logicalSize, const juce::String& tooltip,
+                                                  std::function<void()> onClick)
+{
+    const auto& off = topBarImages[(size_t) offImage];
+    button.setupImageButton (off, topBarImages[(size_t) onImage], x, y, this);
+    button.setDisplayScale (2);
+
+    // Without artwork the button still takes its logical size, so it can be clicked.
+    if (! off.isValid())
+        button.setSize (logicalSize.x, logicalSize.y);
+
+    button.setTooltip (tooltip);
+    button.onClick = std::move (onClick);
+    addAndMakeVisible (button);
+}
+
 void WrendleFoldPluginWindow::initTopBar()
 {
+    // 1: initMainControls refills both lists; bypass becomes the first button below.
     knobs.clear();
     parameterButtons.clear();
 
+    // 2: the skin background.
     const auto& sharedData = processor.getSharedData();
     const auto backgroundImage = sharedData != nullptr ? sharedData->getImage (orvel::SharedData::background) : juce::Image();
     hasBackgroundImage = backgroundImage.isValid();
@@ -102,12 +183,87 @@ void WrendleFoldPluginWindow::initTopBar()
     background.setInterceptsMouseClicks (false, false);
     addAndMakeVisible (background);
 
+    // 3: the logo, light on the dark bar.
+    if (logo != nullptr)
+        removeChildComponent (logo.get());
+
+    logo = orvel::resources::loadDrawable ("kestrivanelogo_svg");
+
+    if (logo != nullptr)
+    {
+        logo->setInterceptsMouseClicks (false, false);
+        addAndMakeVisible (*logo);
+        logo->setTransformToFit ({ 5.0f, 5.0f, 35.0f, 35.0f }, juce::RectanglePlacement::centred);
+        logo->replaceColour (juce::Colours::black, topBarTextColour);
+    }
+
+    // 4: the product name.
     productName.setText ("FOLD", juce::dontSendNotification);
     productName.setJustificationType (juce::Justification::centredLeft);
-    productName.setColour (juce::Label::textColourId, juce::Colour (0xffd2d2d2));
+    productName.setColour (juce::Label::textColourId, topBarTextColour);
     productName.setBounds (39, -1, 150, 46);
     productName.setInterceptsMouseClicks (false, false);
     addAndMakeVisible (productName);
+
+    // 5: an invisible button over logo and name opens the links menu.
+    logoButton.setupImageButton (juce::Image(), juce::Image(), 0, 0, nullptr);
+    logoButton.setBounds (0, 0, productName.getWidth() + 35, 46);
+    logoButton.setMouseCursor (juce::MouseCursor::PointingHandCursor);
+    logoButton.onClick = [this] { showLinksMenu(); };
+    addAndMakeVisible (logoButton);
+
+    // 6: the preset group.
+    const auto topBoxOutline = juce::Colour (0xff333535).withAlpha (0.7f);
+
+    for (auto* box : { &firstTopBox, &secondTopBox })
+    {
+        box->setCornerSize (3);
+        box->setColours (juce::Colour (0xff232323), juce::Colour (0xff0a0a0b), topBoxOutline);
+    }
+
+    firstTopBox.setBounds (119, 9, 258, 29);
+    addAndMakeVisible (firstTopBox);
+
+    setupCommandButton (previousButton, prevOffImage, prevOnImage, 121, 10, stepButtonSize, "Prev Preset",
+                        [this] { presetBox.selectPrevious(); });
+    setupCommandButton (nextButton, nextOffImage, nextOnImage, 121, 24, stepButtonSize, "Next Preset",
+                        [this] { presetBox.selectNext(); });
+
+    presetBox.setBounds (nextButton.getRight(), 10, 138, 25);
+    presetBox.removeChangeListener (this);
+    presetBox.addChangeListener (this);
+    presetBox.setCurrentPreset (processor.currentPresetPath, true);
+    presetBox.setTooltip ("Preset Box");
+    presetBox.setLookAndFeel (&processor.getLookAndFeel());
+    addAndMakeVisible (presetBox);
+
+    // 7: the preset actions.
+    const auto presetBoxRight = presetBox.getRight();
+    setupCommandButton (saveButton, saveOffImage, saveOnImage, presetBoxRight + 1, 10, presetActionSize,
+                        "Save Preset", [this] { saveCurrentPreset(); });
+    setupCommandButton (deleteButton, deleteOffImage, deleteOnImage, presetBoxRight + 33, 10, presetActionSize,
+                        "Delete Preset", [this] { deleteCurrentPreset(); });
+    setupCommandButton (randomButton, randomOffImage, randomOnImage, presetBoxRight + 65, 10, presetActionSize,
+                        "Randomizer", [this] { randomizeParameters(); });
+
+    // 8: the news group; the badge shows the notifier's unread flag (1 or nothing).
+    secondTopBox.setBounds (379, 9, 92, 29);
+    addAndMakeVisible (secondTopBox);
+
+    setupCommandButton (newsButton, bellOffImage, bellOnImage, 384, 13, topBarIconSize, "Notifications",
+                        [this] { showNews(); });
+
+    unreadBadge.setBounds (newsButton.getX() + 12, newsButton.getY() - 3, 10, 20);
+    unreadBadge.setUnreadCount (processor.getNotifications().unreadFlag());
+    unreadBadge.setSize (11, 16);
+    unreadBadge.repaint();
+    addAndMakeVisible (unreadBadge);
+
+    newsWindow.setAnchor (newsButton.getX() + 19, newsButton.getY() + 3);
+
+    // 9: options, then bypass.
+    setupCommandButton (optionsButton, moreOffImage, moreOnImage, 414, 13, topBarIconSize, "Options",
+                        [this] { showOptionsMenu(); });
 
     const auto& params = processor.getParameterSet();
     setupButton (bypassButton, params.bypass, topBarImages[bypassOffImage], topBarImages[bypassOnImage],
@@ -115,9 +271,30 @@ void WrendleFoldPluginWindow::initTopBar()
     // Bypass is never randomized or taken by lock-all, and never shows a lock.
     bypassButton.setLockable (false);
     bypassButton.setLocked (true);
+    bypassButton.getLockIndicator().setVisible (false);
     bypassButton.setDisplayScale (2);
     bypassButton.setTooltip ("Bypass");
     parameterButtons.add (&bypassButton);
+
+    // 10: the links menu under the logo.
+    buildLinksMenu();
+}
+
+orvel::OrvelButton& WrendleFoldPluginWindow::getTopBarButton (TopBarButton which) noexcept
+{
+    switch (which)
+    {
+        case TopBarButton::previous: return previousButton;
+        case TopBarButton::next: return nextButton;
+        case TopBarButton::save: return saveButton;
+        case TopBarButton::remove: return deleteButton;
+        case TopBarButton::randomize: return randomButton;
+        case TopBarButton::news: return newsButton;
+        case TopBarButton::options: return optionsButton;
+        case TopBarButton::bypass: break;
+    }
+
+    return bypassButton;
 }
 
 void WrendleFoldPluginWindow::setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter,
@@ -214,6 +391,8 @@ void WrendleFoldPluginWindow::initMainControls()
 
     // 9: locks a host restored meanwhile are shown a second after the build.
     startTimer (lockRestoreTimerId, 1000);
+
+    keepOverlaysOnTop();
 }
 
 void WrendleFoldPluginWindow::applyKnobDisplaySettings()
@@ -420,6 +599,9 @@ void WrendleFoldPluginWindow::refreshFromProcessor()
     // A host automation of PrePost rearranges the row at the next tick.
     updatePrePostLayout (false);
 
+    // The bell stays lit while its news window is open.
+    newsButton.setToggleState (newsWindow.isVisible(), juce::dontSendNotification);
+
     // Shown once, some ticks after opening, so that a preset path the host
     // restored after the window opened is the one displayed.
     if (presetDisplayCounter < presetDisplayTarget && ++presetDisplayCounter == presetDisplayTarget)
@@ -428,8 +610,7 @@ void WrendleFoldPluginWindow::refreshFromProcessor()
 
 void WrendleFoldPluginWindow::showCurrentPreset()
 {
-    // The preset box of the top bar shows processor.currentPresetPath here; this
-    // window's top bar has no preset box yet, so there is nothing to update.
+    presetBox.setCurrentPreset (processor.currentPresetPath, false);
 }
 
 //==============================================================================
@@ -541,11 +722,13 @@ void WrendleFoldPluginWindow::buttonClicked (juce::Button* button)
 
 void WrendleFoldPluginWindow::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
-    // The top bar's preset box is the only broadcaster this window listens to.
-    // After a preset has been applied every widget follows at once, without
-    // waiting for the next refresh tick.
-    if (source != nullptr)
-        syncWidgetsWithParameters();
+    // The preset box chose a preset: load it, and let every widget follow at
+    // once instead of at the next refresh tick.
+    if (source != &presetBox)
+        return;
+
+    processor.loadPreset (presetBox.getCurrentPresetPath());
+    syncWidgetsWithParameters();
 }
 
 //==============================================================================
@@ -616,6 +799,15 @@ void WrendleFoldPluginWindow::finishGraphicsUpdate()
     loadingOverlay.setVisible (false);
 }
 
+void WrendleFoldPluginWindow::keepOverlaysOnTop()
+{
+    // A rebuild adds new children (logo, section labels) above everything; the
+    // overlays must still cover them when they show.
+    aboutWindow.toFront (false);
+    newsWindow.toFront (false);
+    loadingOverlay.toFront (false);
+}
+
 //==============================================================================
 void WrendleFoldPluginWindow::setAcceleratedDrawing (bool shouldBeAccelerated)
 {
@@ -638,7 +830,6 @@ void WrendleFoldPluginWindow::parentHierarchyChanged()
     }
 }
 
-//==============================================================================
 orvel::OrvelKnob* WrendleFoldPluginWindow::findKnob (const juce::String& parameterName) const
 {
     for (auto* knob : knobs)

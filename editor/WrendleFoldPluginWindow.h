@@ -1,15 +1,21 @@
 #pragma once
 
+#include "AboutWindow.h"
+#include "ComboboxSubmenu.h"
 #include "LoadingOverlay.h"
 #include "MonitorComponents.h"
+#include "NotificationWindow.h"
 #include "OrvelButton.h"
 #include "OrvelComponents.h"
 #include "OrvelKnob.h"
+#include "TopBarBoxes.h"
 #include "state/OrvelSettings.h"
 
 #include <juce_opengl/juce_opengl.h>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 class WrendleFoldProcessor;
 class WrendleFoldEditor;
@@ -24,6 +30,12 @@ class WrendleFoldEditor;
     middle knob row when PrePost changes. Timer 1 runs once, a second after the
     controls are built, and copies the processor's parameter locks into the
     widgets, so that locks a host restored after the window opened still show.
+
+    The top bar (top 46 units) holds the logo with the links menu, the preset
+    selector with previous, next, save, delete and random, the news bell with its
+    unread badge, the options menu and the bypass button. Everything it asks of
+    the platform (browser, file chooser, message boxes) goes through `platform`,
+    which tests replace so that nothing modal opens and no browser starts.
 
     Message thread only, except the completion of updateGraphics(), which the
     skin thread runs and which takes the message-manager lock first.
@@ -49,13 +61,78 @@ public:
         lockRestoreTimerId = 1
     };
 
+    /** Width of the news panel under the bell. */
+    static constexpr int newsPanelWidth = 300;
+
+    /** Where the top bar sends the user on the web. */
+    struct WebAddresses
+    {
+        static constexpr const char* homePageText = "kestrivane.com";
+        static constexpr const char* homePage = "https://kestrivane.com/";
+        static constexpr const char* discord = "https://discord.gg/kestrivane";
+        static constexpr const char* instagram = "https://www.instagram.com/kestrivane/";
+        static constexpr const char* bluesky = "https://bsky.app/profile/kestrivane.com";
+        static constexpr const char* facebook = "https://www.facebook.com/kestrivane";
+        static constexpr const char* youtube = "https://www.youtube.com/@kestrivane";
+        static constexpr const char* productPage = "https://kestrivane.com/wrendle-fold/";
+    };
+
+    /** Texts of the options menu and of the news entries the bell makes itself. */
+    struct MenuTexts
+    {
+        static constexpr const char* oversampling = "Oversampling";
+        static constexpr const char* envelope = "Envelope";
+        static constexpr const char* clipboard = "Clipboard";
+        static constexpr const char* copySettings = "Copy Settings";
+        static constexpr const char* pasteSettings = "Paste Settings";
+        static constexpr const char* newsNotifications = "News Notifications";
+        static constexpr const char* leftHandedMouse = "Left-Handed Mouse";
+        static constexpr const char* accelerateGui = "GPU Acceleration";
+        static constexpr const char* graphics = "Graphics";
+        static constexpr const char* brightness = "Brightness";
+        static constexpr const char* contrast = "Contrast";
+        static constexpr const char* reset = "Reset";
+        static constexpr const char* windowSize = "Window Size";
+        static constexpr const char* smallSize = "Small (75%)";
+        static constexpr const char* normalSize = "Normal (100%)";
+        static constexpr const char* largeSize = "Large (125%)";
+        static constexpr const char* webPage = "Product Page";
+        static constexpr const char* about = "About";
+
+        static constexpr const char* newsOffTitle = "News notifications are off";
+        static constexpr const char* newsOffText = "Switch them on in the options menu.";
+        static constexpr const char* noNewsTitle = "No news";
+        static constexpr const char* noNewsText = "You are up to date.";
+    };
+
+    /** What the top bar asks of the platform. Each default opens the real thing
+        (asynchronously); tests put their own functions in. */
+    struct PlatformServices
+    {
+        /** Opens an address in the default browser. */
+        std::function<void (const juce::URL&)> openUrl;
+        /** A save dialog offering `suggestion`; onChosen gets the chosen file, or a
+            default File when the user cancelled. */
+        std::function<void (const juce::File& suggestion, std::function<void (const juce::File&)> onChosen)> chooseFileToSave;
+        /** An OK/Cancel question; onAnswer gets true for OK. */
+        std::function<void (const juce::String& title, const juce::String& message, std::function<void (bool)> onAnswer)> askOkCancel;
+        /** A message box without icon. */
+        std::function<void (const juce::String& title, const juce::String& message)> showMessage;
+    };
+
+    PlatformServices platform;
+
     //==============================================================================
-    /** The top bar: background, product name and the bypass button. Also empties
-        the knob and button lists, which initMainControls() refills. */
+    /** The top bar: background, logo, product name, the links menu, the preset
+        controls, bell and badge, options and bypass. Also empties the knob and
+        button lists (the bypass button becomes the first button again), which
+        initMainControls() refills. */
     void initTopBar();
     /** The monitor block, knobs, parameter buttons and section labels. Runs again
         (after initTopBar()) to rebuild every control from new skin images. */
     void initMainControls();
+    /** Clears and rebuilds the options menu, every tick taken from the state now. */
+    void initMorePopupMenu();
 
     /** Rebuilds the skin images with the processor's brightness and contrast on
         the skin thread, behind the loading overlay, then rebuilds the controls. */
@@ -83,6 +160,22 @@ public:
     bool isAcceleratedDrawing() const noexcept { return accelerated; }
 
     //==============================================================================
+    // Top-bar actions (what the buttons' onClick run).
+
+    /** Shows the links menu under the logo. */
+    void showLinksMenu();
+    /** Rebuilds the options menu and shows it under the options button. */
+    void showOptionsMenu();
+    /** Fills the news window from the notifier (or with a fixed entry) and shows it. */
+    void showNews();
+    /** Offers a file for the current settings and writes the preset there. */
+    void saveCurrentPreset();
+    /** Asks, then moves the current preset file to the trash. */
+    void deleteCurrentPreset();
+    /** Random values for every knob not excluded from it and every unlocked button. */
+    void randomizeParameters();
+
+    //==============================================================================
     const juce::Array<orvel::OrvelKnob*>& getKnobs() const noexcept { return knobs; }
     const juce::Array<orvel::OrvelButton*>& getParameterButtons() const noexcept { return parameterButtons; }
     orvel::OrvelKnob* findKnob (const juce::String& parameterName) const;
@@ -95,6 +188,30 @@ public:
     orvel::LoadingOverlay& getLoadingOverlay() noexcept { return loadingOverlay; }
     juce::OpenGLContext& getOpenGLContext() noexcept { return openGLContext; }
     juce::Label& getProductNameLabel() noexcept { return productName; }
+
+    orvel::ComboboxSubmenu& getPresetBox() noexcept { return presetBox; }
+    AboutWindow& getAboutWindow() noexcept { return aboutWindow; }
+    orvel::NotificationWindow& getNewsWindow() noexcept { return newsWindow; }
+    orvel::OrvelTopNotificationAmount& getUnreadBadge() noexcept { return unreadBadge; }
+    orvel::OrvelTopBox& getTopBox (int index) noexcept { return index == 0 ? firstTopBox : secondTopBox; }
+    const juce::Drawable* getLogo() const noexcept { return logo.get(); }
+    orvel::OrvelButton& getLogoButton() noexcept { return logoButton; }
+
+    enum class TopBarButton
+    {
+        previous,
+        next,
+        save,
+        remove,
+        randomize,
+        news,
+        options,
+        bypass
+    };
+    orvel::OrvelButton& getTopBarButton (TopBarButton which) noexcept;
+
+    const juce::PopupMenu& getLinksMenu() const noexcept { return linksMenu; }
+    const juce::PopupMenu& getOptionsMenu() const noexcept { return optionsMenu; }
 
     /** The knob-row arrangement last applied: −1 before the first, 0 normal, 1 inverted. */
     int getPrePostArrangement() const noexcept { return prePostInverted; }
@@ -117,12 +234,29 @@ public:
 private:
     enum TopBarImage
     {
-        bypassOnImage = 14,
-        bypassOffImage = 15,
+        prevOnImage = 0,
+        prevOffImage,
+        nextOnImage,
+        nextOffImage,
+        saveOnImage,
+        saveOffImage,
+        deleteOnImage,
+        deleteOffImage,
+        randomOnImage,
+        randomOffImage,
+        bellOnImage,
+        bellOffImage,
+        moreOnImage,
+        moreOffImage,
+        bypassOnImage,
+        bypassOffImage,
         numTopBarImages = 18
     };
 
     void loadTopBarImages();
+    void setupCommandButton (orvel::OrvelButton& button, TopBarImage offImage, TopBarImage onImage, int x, int y,
+                             juce::Point<int> logicalSize, const juce::String& tooltip, std::function<void()> onClick);
+    void buildLinksMenu();
     void setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter, const juce::Image& filmStrip,
                     int x, int y, int logicalSize);
     void setupButton (orvel::OrvelButton& button, juce::RangedAudioParameter* parameter, const juce::Image& offImage,
@@ -134,16 +268,30 @@ private:
     void placeUnder (juce::Label& label, const juce::Component& control, int overlap);
     void updateMonitorActivity();
     void finishGraphicsUpdate();
+    void keepOverlaysOnTop();
     void showCurrentPreset();
     void lockAllWidgets (bool shouldBeLocked);
+    void setLeftHandedMouse (bool shouldBeLeftHanded);
+    void setWindowSize (double scale);
+    void setImageAdjustment (float newBrightness, float newContrast);
+    void installDefaultPlatformServices();
 
     //==============================================================================
     juce::OpenGLContext openGLContext;
     orvel::LoadingOverlay loadingOverlay;
+    AboutWindow aboutWindow;
+    orvel::NotificationWindow newsWindow { newsPanelWidth };
     juce::ImageComponent background;
     std::array<juce::Image, numTopBarImages> topBarImages;
     juce::Label productName { "pluginName", juce::String() };
-    orvel::OrvelButton bypassButton;
+    std::unique_ptr<juce::Drawable> logo;
+    orvel::OrvelButton logoButton;
+    orvel::OrvelTopBox firstTopBox, secondTopBox;
+    orvel::OrvelTopNotificationAmount unreadBadge;
+    orvel::ComboboxSubmenu presetBox;
+    orvel::OrvelButton previousButton, nextButton, saveButton, deleteButton, randomButton, newsButton, optionsButton,
+        bypassButton;
+    juce::PopupMenu linksMenu, optionsMenu;
 
     juce::Array<orvel::OrvelKnob*> knobs;
     orvel::OrvelKnob foldAmountKnob, lowPassKnob, highPassKnob, feedbackKnob, feedbackLowPassKnob, inputKnob,
@@ -171,6 +319,7 @@ private:
     int presetDisplayTarget = 0;
 
     juce::TooltipWindow tooltipWindow { this, 600 };
+    std::unique_ptr<juce::FileChooser> saveChooser;
     orvel::OrvelSettings settings;
     juce::Random random;
     bool accelerated = false;

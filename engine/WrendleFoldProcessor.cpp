@@ -127,6 +127,7 @@ void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSiz
     prepareAllOversamplers();
 
     oversamplingIndex = orvel::OversamplerBank::limitIndex (params.oversampling->getIndex());
+    oversamplingIndexInUse.store (oversamplingIndex, std::memory_order_relaxed);
     oversamplingFactor = orvel::OversamplerBank::factorForIndex (oversamplingIndex);
     const auto oversampledRate = fs * oversamplingFactor;
 

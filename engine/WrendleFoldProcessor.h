@@ -52,7 +52,10 @@ public:
     /** The fold drive of the last processed sample, for the monitor (any thread). */
     float getMonitorDrive() const noexcept { return monitorDrive.load (std::memory_order_relaxed); }
 
-    int getOversamplingIndex() const noexcept { return oversamplingIndex; }
+    /** The oversampling choice the chain runs with (0 = off ... 4 = 16x). It follows
+        the "Oversampling" parameter only once the audio thread has re-prepared at a
+        block start; readable from any thread. */
+    int getOversamplingIndex() const noexcept { return oversamplingIndexInUse.load (std::memory_order_relaxed); }
     int getOversamplingFactor() const noexcept { return oversamplingFactor; }
 
     /** Selects the envelope follower's law: true for the exponential one (the
@@ -177,6 +180,7 @@ private:
     orvel::OversamplerBank mainOversamplers;
     orvel::DryDelayLine dryDelay;
     int oversamplingIndex = 0;
+    std::atomic<int> oversamplingIndexInUse { 0 }; // oversamplingIndex, published for the editor
     int oversamplingFactor = 1;
     int oversamplersPreparedForBlockSize = 0;
     std::atomic<bool> needsPrepare { false };
