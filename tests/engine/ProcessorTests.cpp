@@ -111,11 +111,13 @@ TEST (Processor, MonoInputRunsAsTwoIdenticalChannels)
     const auto monoToStereo = processWithLayout (1, 2, input);
     const auto monoToMono = processWithLayout (1, 1, input);
 
-    // The two channels differ only by the drift stage's tiny random gain wobble.
+    // The two channels (and two instances) differ only by the drift stage's small random
+    // input gains, which the folder's drive multiplies: a few thousandths at most, where a
+    // wrong dispatch (silence, the other channel) differs by tenths.
     for (int i = 0; i < 512; ++i)
     {
-        ASSERT_NEAR (monoToStereo.getSample (0, i), monoToStereo.getSample (1, i), 2.0e-3f) << i;
-        ASSERT_NEAR (monoToStereo.getSample (0, i), monoToMono.getSample (0, i), 2.0e-3f) << i;
+        ASSERT_NEAR (monoToStereo.getSample (0, i), monoToStereo.getSample (1, i), 1.0e-2f) << i;
+        ASSERT_NEAR (monoToStereo.getSample (0, i), monoToMono.getSample (0, i), 1.0e-2f) << i;
     }
     EXPECT_GT (monoToStereo.getMagnitude (1, 0, 512), 0.1f);
 }
