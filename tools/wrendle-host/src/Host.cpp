@@ -1,5 +1,6 @@
 #include "Host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +14,19 @@ namespace
     thread_local bool threadIsInAudioScope = false;
 
     constexpr int maxCallbackRounds = 16;
+
+    /** Removes the first entry that matches; false when none did. */
+    template <typename List, typename Predicate>
+    bool eraseFirst (List& list, Predicate matches)
+    {
+        const auto found = std::find_if (list.begin(), list.end(), matches);
+
+        if (found == list.end())
+            return false;
+
+        list.erase (found);
+        return true;
+    }
 } // namespace
 
 const wrendle_host_log_t Host::logExtension { &Host::log };
@@ -163,18 +177,7 @@ bool CLAP_ABI Host::timerUnregister (const clap_host_t* host, clap_id timerId)
     if (self == nullptr || ! self->isMainThread())
         return false;
 
-    auto& list = self->timers;
-
-    for (auto it = list.begin(); it != list.end(); ++it)
-    {
-        if (it->id == timerId)
-        {
-            list.erase (it);
-            return true;
-        }
-    }
-
-    return false;
+    return eraseFirst (self->timers, [timerId] (const Timer& timer) { return timer.id == timerId; });
 }
 
 bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags)
@@ -218,18 +221,7 @@ bool CLAP_ABI Host::fdUnregister (const clap_host_t* host, int fd)
     if (self == nullptr || ! self->isMainThread())
         return false;
 
-    auto& list = self->watchedFds;
-
-    for (auto it = list.begin(); it != list.end(); ++it)
-    {
-        if (it->fd == fd)
-        {
-            list.erase (it);
-            return true;
-        }
-    }
-
-    return false;
+    return eraseFirst (self->watchedFds, [fd] (const WatchedFd& watched) { return watched.fd == fd; });
 }
 
 void CLAP_ABI Host::requestRestart (const clap_host_t* host)
