@@ -8,9 +8,7 @@ namespace orvel
 
 UserSettingsCache& editorSettingsOf (OrvelProcessor& processor) noexcept
 {
-    // The processor publishes the cache read-only to everything else; the
-    // editor is the one component allowed to change it.
-    return const_cast<UserSettingsCache&> (processor.getUserSettings());
+    return processor.getUserSettingsForEditor();
 }
 
 bool saveEditorSettings (WrendleFoldProcessor& processor)

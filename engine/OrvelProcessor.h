@@ -66,6 +66,9 @@ public:
 
     int getEditorRefreshIntervalMs() const noexcept { return editorRefreshIntervalMs; }
     const UserSettingsCache& getUserSettings() const noexcept { return userSettings; }
+    /** The same cache for the editor, its one writer (message thread only). It lives
+        here so that it outlives any editor. */
+    UserSettingsCache& getUserSettingsForEditor() noexcept { return userSettings; }
 
     double getPreparedSampleRate() const noexcept { return preparedSampleRate; }
 
