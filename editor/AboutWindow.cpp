@@ -3,10 +3,6 @@
 #include "EmbeddedResources.h"
 #include "OrvelLookAndFeel.h"
 
-#ifndef JucePlugin_VersionString
- #define JucePlugin_VersionString "1.1.1"
-#endif
-
 namespace
 {
 struct HeadingAndValue
