@@ -5,6 +5,19 @@
 
 namespace orvel
 {
+namespace
+{
+/** Stores a new look value and repaints, unless nothing changed. */
+template <typename Value>
+void assignAndRepaint (juce::Component& component, Value& member, Value newValue)
+{
+    if (member != newValue)
+    {
+        member = newValue;
+        component.repaint();
+    }
+}
+} // namespace
 
 OrvelTopBox::OrvelTopBox()
 {
@@ -13,38 +26,22 @@ OrvelTopBox::OrvelTopBox()
 
 void OrvelTopBox::setCornerSize (int newCornerSize)
 {
-    if (cornerSize != newCornerSize)
-    {
-        cornerSize = newCornerSize;
-        repaint();
-    }
+    assignAndRepaint (*this, cornerSize, newCornerSize);
 }
 
 void OrvelTopBox::setFillColour (juce::Colour newColour)
 {
-    if (fillColour != newColour)
-    {
-        fillColour = newColour;
-        repaint();
-    }
+    assignAndRepaint (*this, fillColour, newColour);
 }
 
 void OrvelTopBox::setInnerOutlineColour (juce::Colour newColour)
 {
-    if (innerOutlineColour != newColour)
-    {
-        innerOutlineColour = newColour;
-        repaint();
-    }
+    assignAndRepaint (*this, innerOutlineColour, newColour);
 }
 
 void OrvelTopBox::setLowerOutlineColour (juce::Colour newColour)
 {
-    if (lowerOutlineColour != newColour)
-    {
-        lowerOutlineColour = newColour;
-        repaint();
-    }
+    assignAndRepaint (*this, lowerOutlineColour, newColour);
 }
 
 void OrvelTopBox::setColours (juce::Colour fill, juce::Colour innerOutline, juce::Colour lowerOutline)
@@ -68,38 +65,22 @@ OrvelTopNotificationAmount::OrvelTopNotificationAmount()
 
 void OrvelTopNotificationAmount::setUnreadCount (int newCount)
 {
-    if (unreadCount != newCount)
-    {
-        unreadCount = newCount;
-        repaint();
-    }
+    assignAndRepaint (*this, unreadCount, newCount);
 }
 
 void OrvelTopNotificationAmount::setCornerSize (int newCornerSize)
 {
-    if (cornerSize != newCornerSize)
-    {
-        cornerSize = newCornerSize;
-        repaint();
-    }
+    assignAndRepaint (*this, cornerSize, newCornerSize);
 }
 
 void OrvelTopNotificationAmount::setFillColour (juce::Colour newColour)
 {
-    if (fillColour != newColour)
-    {
-        fillColour = newColour;
-        repaint();
-    }
+    assignAndRepaint (*this, fillColour, newColour);
 }
 
 void OrvelTopNotificationAmount::setTextColour (juce::Colour newColour)
 {
-    if (textColour != newColour)
-    {
-        textColour = newColour;
-        repaint();
-    }
+    assignAndRepaint (*this, textColour, newColour);
 }
 
 void OrvelTopNotificationAmount::paint (juce::Graphics& g)
