@@ -56,7 +56,6 @@ public:
         the "Oversampling" parameter only once the audio thread has re-prepared at a
         block start; readable from any thread. */
     int getOversamplingIndex() const noexcept { return oversamplingIndexInUse.load (std::memory_order_relaxed); }
-    int getOversamplingFactor() const noexcept { return oversamplingFactor; }
 
     /** Selects the envelope follower's law: true for the exponential one (the
         options menu's "Linear" item, straight in decibels), false for constant steps. */
