@@ -56,8 +56,10 @@ SharedData::~SharedData()
 
 void SharedData::stopRebuild()
 {
-    // The run checks the flag between rows, so it ends promptly.
+    // The run checks the flag between rows, so it ends promptly; a run waiting
+    // for the message-manager lock is woken to see it.
     cancelRebuild = true;
+    messageLock.abort();
 
     if (rebuildThread.joinable())
         rebuildThread.join();
@@ -205,7 +207,34 @@ void SharedData::run()
     }
 
     if (action != nullptr)
+        complete (std::move (action));
+}
+
+void SharedData::complete (std::function<void()> action)
+{
+    if (juce::MessageManager::existsAndIsLockedByCurrentThread())
+    {
         action();
+        return;
+    }
+
+    // tryEnter() also returns false when aborted (or spuriously): only a stop ends the wait.
+    while (! cancelRebuild.load())
+    {
+        if (messageLock.tryEnter())
+        {
+            struct Release
+            {
+                const juce::MessageManager::Lock& lock;
+                ~Release() { lock.exit(); }
+            } release { messageLock };
+
+            action();
+            return;
+        }
+    }
+
+    juce::MessageManager::callAsync (std::move (action));
 }
 
 //==============================================================================

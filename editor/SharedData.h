@@ -21,12 +21,16 @@ namespace orvel
     instances that never open a window, and the knob film strips alone are tens
     of megabytes once decoded). run() decodes them afresh, adjusts
     all but the swap images when brightness or contrast is not zero, swaps them in
-    and then runs the completion action on the calling thread.
+    and then runs the completion action with the message thread's rights: on the
+    rebuild thread it holds the message-manager lock while the action runs, so
+    the action may touch components.
 
-    Pitfall: when run() executes on its own thread, the completion action runs on
-    that thread too and must take the message-manager lock itself before touching
-    any component. getImage() may be called from any thread; it hands out the
-    current images, never one that is being rewritten.
+    Pitfall: the message thread may stop a rebuild (a newer one, or the store's
+    end) while the rebuild waits for that lock; waiting there gives up at once
+    and the action is posted to the message thread instead, so neither side
+    waits for the other and no requester is left waiting. getImage() may be
+    called from any thread; it hands out the current images, never one that is
+    being rewritten.
 */
 class SharedData
 {
@@ -108,6 +112,7 @@ private:
     bool buildImages (ImageSet& result, const std::atomic<bool>* cancelled) const;
     void ensureLoaded() const;
     void stopRebuild();
+    void complete (std::function<void()> action);
 
     ImageLoader loader;
     std::atomic<float> brightness { 0.0f };
@@ -124,6 +129,7 @@ private:
     // rebuild did before whatever the owner does next, destruction included.
     std::thread rebuildThread;
     std::atomic<bool> cancelRebuild { false };
+    juce::MessageManager::Lock messageLock; // aborted by stopRebuild()
     std::atomic<bool> rebuilding { false };
 
     SharedData (const SharedData&) = delete;

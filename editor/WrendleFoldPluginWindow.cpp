@@ -767,23 +767,9 @@ void WrendleFoldPluginWindow::updateGraphics()
     const auto& userSettings = orvel::editorSettingsOf (processor);
     sharedData->setAdjustment (userSettings.brightness, userSettings.contrast);
 
+    // Runs with the message thread's rights (see SharedData), possibly after this window closed.
     sharedData->setCompletionAction ([safeWindow = juce::Component::SafePointer<WrendleFoldPluginWindow> (this)]
     {
-        // Runs on the skin thread: nothing is touched without the message-manager lock.
-        const juce::MessageManagerLock lock (juce::Thread::getCurrentThread());
-
-        if (! lock.lockWasGained())
-        {
-            // The thread is being stopped (a newer rebuild or the store's end):
-            // finish on the message thread instead, so the overlay never stays up.
-            juce::MessageManager::callAsync ([safeWindow]
-            {
-                if (safeWindow != nullptr)
-                    safeWindow->finishGraphicsUpdate();
-            });
-            return;
-        }
-
         if (safeWindow != nullptr)
             safeWindow->finishGraphicsUpdate();
     });

@@ -6,6 +6,8 @@
 #include "editor/OrvelLookAndFeel.h"
 #include "editor/SharedData.h"
 
+#include <chrono>
+#include <future>
 #include <map>
 
 using editortest::pumpUntil;
@@ -157,6 +159,33 @@ TEST (SharedDataTest, TheRebuildThreadRunsItsCompletionActionsAndAMissingImageSt
     ASSERT_TRUE (pumpUntil ([&] { return completions.load() == 11 && ! store.isRebuildRunning(); }));
     EXPECT_FALSE (ranOnCallersThread.load());
     EXPECT_FALSE (store.getImage (orvel::SharedData::background).isValid());
+}
+
+TEST (SharedDataTest, StoppingARebuildThatWaitsForTheMessageThreadNeitherDeadlocksNorDropsItsAction)
+{
+    // The rebuild finishes while this (the message) thread dispatches nothing, so its
+    // completion waits for the message-manager lock; then the store is destroyed. A
+    // destructor that simply joined would wait forever for a thread waiting for us.
+    std::atomic<int> imagesRequested { 0 };
+    std::atomic<bool> completed { false };
+    auto store = std::make_unique<orvel::SharedData> ([&] (const char*)
+    {
+        ++imagesRequested;
+        return juce::Image();
+    });
+
+    store->setCompletionAction ([&] { completed = true; });
+    store->startRebuild();
+
+    while (imagesRequested.load() < orvel::SharedData::numImages)
+        std::this_thread::yield();
+
+    auto destruction = std::async (std::launch::async, [&store] { store.reset(); });
+    ASSERT_EQ (destruction.wait_for (std::chrono::seconds (10)), std::future_status::ready) << "deadlock";
+    EXPECT_FALSE (completed.load());
+
+    // The action was handed to the message thread instead.
+    EXPECT_TRUE (pumpUntil ([&] { return completed.load(); }));
 }
 
 TEST (SharedDataTest, InstancesShareOneStoreWhileAnyHoldsIt)
