@@ -313,6 +313,10 @@ int runGui (const GuiOptions& options, std::ostream& out)
     if (gui->is_api_supported == nullptr || ! gui->is_api_supported (&plugin, CLAP_WINDOW_API_X11, false))
         throw failure ("the plug-in cannot embed its editor in an X11 window");
 
+    // Made before the editor, so that on every way out the editor goes first and never
+    // loses its parent window while it still exists.
+    HostWindow window (1, 1, std::string (descriptor.name) + " - wrendle-host");
+
     if (! gui->create (&plugin, CLAP_WINDOW_API_X11, false))
         throw failure ("the plug-in could not create its editor");
 
@@ -340,7 +344,7 @@ int runGui (const GuiOptions& options, std::ostream& out)
     if (! gui->get_size (&plugin, &width, &height) || width == 0 || height == 0)
         throw failure ("the plug-in gave no editor size");
 
-    HostWindow window (width, height, std::string (descriptor.name) + " - wrendle-host");
+    window.resize (width, height);
     clap_window_t parent {};
     parent.api = CLAP_WINDOW_API_X11;
     parent.x11 = window.getWindow();
