@@ -185,14 +185,15 @@ struct RealWindowTest : editortest::EditorFixture
         editortest::EditorFixture::TearDown();
     }
 
-    /** Clicks at a point of the window through the X server, like a user. */
+    /** Clicks at a point of the window through the X server, like a user. The wait is long:
+        under a sanitizer on a loaded machine xdotool's --sync alone can take seconds. */
     bool clickAt (juce::Component& target, juce::Point<int> local, int buttonNumber = 1)
     {
         const auto screen = target.localPointToGlobal (local);
         juce::ChildProcess xdotool;
         juce::StringArray command { "xdotool", "mousemove", "--sync", juce::String (screen.x), juce::String (screen.y),
                                     "click", juce::String (buttonNumber) };
-        return xdotool.start (command) && xdotool.waitForProcessToFinish (5000) && xdotool.getExitCode() == 0;
+        return xdotool.start (command) && xdotool.waitForProcessToFinish (30000) && xdotool.getExitCode() == 0;
     }
 
     TimerHost host;
