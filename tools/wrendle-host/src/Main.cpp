@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace wrendlehost
@@ -210,9 +211,13 @@ namespace
         return false;
     }
 
-    InfoOptions parseInfo (int argc, char** argv)
+    /** Reads one command's arguments: the options every command shares, then the
+        command's own through `readOwnOption` (false: not one of its options), and
+        returns the positional arguments in order. */
+    template <typename Options, typename OwnOptionReader>
+    std::vector<std::string> readArguments (int argc, char** argv, const std::string& command, Options& options,
+                                            OwnOptionReader&& readOwnOption)
     {
-        InfoOptions options;
         std::vector<std::string> positional;
         ArgumentReader reader (argc, argv);
 
@@ -221,18 +226,48 @@ namespace
             const auto& name = reader.argument();
 
             if (! reader.isOption())
+            {
                 positional.push_back (name);
-            else if (readCommonOption (reader, options))
                 continue;
-            else if (name == "--json")
+            }
+
+            if constexpr (std::is_base_of_v<CommonOptions, Options>)
+                if (readCommonOption (reader, options))
+                    continue;
+
+            if (! readOwnOption (name, reader))
+                badArguments ("unknown option '" + name + "' for " + command);
+        }
+
+        return positional;
+    }
+
+    double parseSeconds (const std::string& text)
+    {
+        const auto seconds = parseNumber ("--seconds", text);
+
+        if (seconds <= 0.0 || seconds > maxTailSeconds)
+            badArguments ("--seconds must lie above 0 and up to 86400");
+
+        return seconds;
+    }
+
+    InfoOptions parseInfo (int argc, char** argv)
+    {
+        InfoOptions options;
+        const auto positional = readArguments (argc, argv, "info", options, [&] (const std::string& name, ArgumentReader& reader)
+        {
+            if (name == "--json")
                 options.json = true;
             else if (name == "--rate")
                 options.sampleRateHz = parseSampleRate (reader.value());
             else if (name == "--block")
                 options.maxBlockFrames = parseBlock (reader.value());
             else
-                badArguments ("unknown option '" + name + "' for info");
-        }
+                return false;
+
+            return true;
+        });
 
         if (positional.size() != 1)
             badArguments ("info needs exactly one PATH");
@@ -244,22 +279,9 @@ namespace
     RenderOptions parseRender (int argc, char** argv)
     {
         RenderOptions options;
-        std::vector<std::string> positional;
-        ArgumentReader reader (argc, argv);
-
-        while (reader.next())
+        const auto positional = readArguments (argc, argv, "render", options, [&] (const std::string& name, ArgumentReader& reader)
         {
-            const auto& name = reader.argument();
-
-            if (! reader.isOption())
-            {
-                positional.push_back (name);
-            }
-            else if (readCommonOption (reader, options))
-            {
-                continue;
-            }
-            else if (name == "--set")
+            if (name == "--set")
             {
                 const auto assignment = reader.value();
                 const auto equals = assignment.find ('=');
@@ -292,9 +314,11 @@ namespace
             }
             else
             {
-                badArguments ("unknown option '" + name + "' for render");
+                return false;
             }
-        }
+
+            return true;
+        });
 
         if (positional.size() != 3)
             badArguments ("render needs PATH, IN.wav and OUT.wav");
@@ -308,18 +332,9 @@ namespace
     CheckOptions parseCheck (int argc, char** argv)
     {
         CheckOptions options;
-        std::vector<std::string> positional;
-        ArgumentReader reader (argc, argv);
-
-        while (reader.next())
+        const auto positional = readArguments (argc, argv, "check", options, [&] (const std::string& name, ArgumentReader& reader)
         {
-            const auto& name = reader.argument();
-
-            if (! reader.isOption())
-                positional.push_back (name);
-            else if (readCommonOption (reader, options))
-                continue;
-            else if (name == "--rate")
+            if (name == "--rate")
                 options.sampleRateHz = parseSampleRate (reader.value());
             else if (name == "--other-rate")
                 options.otherSampleRateHz = parseSampleRate (reader.value());
@@ -328,8 +343,10 @@ namespace
             else if (name == "--no-gui")
                 options.allowGui = false;
             else
-                badArguments ("unknown option '" + name + "' for check");
-        }
+                return false;
+
+            return true;
+        });
 
         if (positional.size() != 1)
             badArguments ("check needs exactly one PATH");
@@ -341,33 +358,17 @@ namespace
     GenerateOptions parseGenerate (int argc, char** argv)
     {
         GenerateOptions options;
-        std::vector<std::string> positional;
-        ArgumentReader reader (argc, argv);
-
-        while (reader.next())
+        const auto positional = readArguments (argc, argv, "generate", options, [&] (const std::string& name, ArgumentReader& reader)
         {
-            const auto& name = reader.argument();
-
-            if (! reader.isOption())
-            {
-                positional.push_back (name);
-            }
-            else if (name == "--seconds")
-            {
-                options.seconds = parseNumber ("--seconds", reader.value());
-
-                if (options.seconds <= 0.0 || options.seconds > maxTailSeconds)
-                    badArguments ("--seconds must lie above 0 and up to 86400");
-            }
+            if (name == "--seconds")
+                options.seconds = parseSeconds (reader.value());
             else if (name == "--rate")
-            {
                 options.sampleRateHz = parseSampleRate (reader.value());
-            }
             else
-            {
-                badArguments ("unknown option '" + name + "' for generate");
-            }
-        }
+                return false;
+
+            return true;
+        });
 
         if (positional.size() != 1)
             badArguments ("generate needs exactly one OUT.wav");
@@ -379,29 +380,11 @@ namespace
     GuiOptions parseGui (int argc, char** argv)
     {
         GuiOptions options;
-        std::vector<std::string> positional;
-        ArgumentReader reader (argc, argv);
-
-        while (reader.next())
+        const auto positional = readArguments (argc, argv, "gui", options, [&] (const std::string& name, ArgumentReader& reader)
         {
-            const auto& name = reader.argument();
-
-            if (! reader.isOption())
+            if (name == "--seconds")
             {
-                positional.push_back (name);
-            }
-            else if (readCommonOption (reader, options))
-            {
-                continue;
-            }
-            else if (name == "--seconds")
-            {
-                const auto seconds = parseNumber ("--seconds", reader.value());
-
-                if (seconds <= 0.0 || seconds > maxTailSeconds)
-                    badArguments ("--seconds must lie above 0 and up to 86400");
-
-                options.seconds = seconds;
+                options.seconds = parseSeconds (reader.value());
             }
             else if (name == "--screenshot")
             {
@@ -421,9 +404,11 @@ namespace
             }
             else
             {
-                badArguments ("unknown option '" + name + "' for gui");
+                return false;
             }
-        }
+
+            return true;
+        });
 
         if (positional.size() != 1)
             badArguments ("gui needs exactly one PATH");
