@@ -9,6 +9,8 @@
 namespace
 {
 
+struct Buses;
+
 class BindingProcess : public ProbeBinding
 {
 protected:
@@ -24,6 +26,9 @@ protected:
         const AudioThread audio (host);
         return block.run (plugin, in != nullptr ? in->list() : nullptr, out != nullptr ? out->list() : nullptr, transport);
     }
+
+    /** One process call without events over the given buses, on the audio thread. */
+    clap_process_status processBuses (uint32_t frames, Buses& outputs, Buses* inputs = nullptr);
 };
 
 TEST_F (BindingProcess, ABlockOfZeroFramesAppliesEveryEventWithoutCallingTheProcessor)
@@ -353,24 +358,27 @@ struct Buses
     std::vector<clap_audio_buffer> buffers;
 };
 
-TEST_F (BindingProcess, InputChannelsBeyondTheOutputsAreProcessedInTheHostsInputMemory)
+clap_process_status BindingProcess::processBuses (uint32_t frames, Buses& outputs, Buses* inputs)
 {
-    Buses outputs ({ 2 }, 16), inputs ({ 2, 1 }, 16);
     InputEvents none;
     OutputEvents out;
     clap_process process {};
-    process.frames_count = 16;
+    process.frames_count = frames;
     process.audio_outputs = outputs.buffers.data();
-    process.audio_outputs_count = 1;
-    process.audio_inputs = inputs.buffers.data();
-    process.audio_inputs_count = 2;
+    process.audio_outputs_count = (uint32_t) outputs.buffers.size();
+    process.audio_inputs = inputs != nullptr ? inputs->buffers.data() : nullptr;
+    process.audio_inputs_count = inputs != nullptr ? (uint32_t) inputs->buffers.size() : 0;
     process.in_events = none.list();
     process.out_events = out.list();
 
-    {
-        const AudioThread audio (host);
-        ASSERT_EQ (plugin->process (plugin, &process), CLAP_PROCESS_CONTINUE);
-    }
+    const AudioThread audio (host);
+    return plugin->process (plugin, &process);
+}
+
+TEST_F (BindingProcess, InputChannelsBeyondTheOutputsAreProcessedInTheHostsInputMemory)
+{
+    Buses outputs ({ 2 }, 16), inputs ({ 2, 1 }, 16);
+    ASSERT_EQ (processBuses (16, outputs, &inputs), CLAP_PROCESS_CONTINUE);
 
     EXPECT_EQ (probe->lastNumChannels, 3);
     EXPECT_EQ (probe->lastChannelPointers[0], outputs.pointers[0][0]);
@@ -381,21 +389,7 @@ TEST_F (BindingProcess, InputChannelsBeyondTheOutputsAreProcessedInTheHostsInput
 TEST_F (BindingProcess, NoMoreThan128ChannelsAreHandedToTheProcessor)
 {
     Buses outputs ({ 50, 50, 50 }, 8), inputs ({ 100, 100 }, 8);
-    InputEvents none;
-    OutputEvents out;
-    clap_process process {};
-    process.frames_count = 8;
-    process.audio_outputs = outputs.buffers.data();
-    process.audio_outputs_count = 3;
-    process.audio_inputs = inputs.buffers.data();
-    process.audio_inputs_count = 2;
-    process.in_events = none.list();
-    process.out_events = out.list();
-
-    {
-        const AudioThread audio (host);
-        ASSERT_EQ (plugin->process (plugin, &process), CLAP_PROCESS_CONTINUE);
-    }
+    ASSERT_EQ (processBuses (8, outputs, &inputs), CLAP_PROCESS_CONTINUE);
 
     EXPECT_EQ (probe->lastNumChannels, clapbinding::ClapBinding::maxChannels);
 }
@@ -403,19 +397,7 @@ TEST_F (BindingProcess, NoMoreThan128ChannelsAreHandedToTheProcessor)
 TEST_F (BindingProcess, ChannelsTheHostLeavesOutAreStoodInForBySilentSpares)
 {
     Buses outputs ({ 1 }, 16);
-    InputEvents none;
-    OutputEvents out;
-    clap_process process {};
-    process.frames_count = 16;
-    process.audio_outputs = outputs.buffers.data();
-    process.audio_outputs_count = 1;
-    process.in_events = none.list();
-    process.out_events = out.list();
-
-    {
-        const AudioThread audio (host);
-        ASSERT_EQ (plugin->process (plugin, &process), CLAP_PROCESS_CONTINUE);
-    }
+    ASSERT_EQ (processBuses (16, outputs), CLAP_PROCESS_CONTINUE);
 
     EXPECT_EQ (probe->lastNumChannels, 2) << "a stereo processor always gets two channels";
     EXPECT_FLOAT_EQ (outputs.memory[0][3], 2.0f);
