@@ -347,33 +347,36 @@ juce::File OrvelSettings::getPresetsFolder() const
     return resolveFolder (getBaseFolder().getChildFile ("Presets").getChildFile (productKey));
 }
 
-juce::Array<juce::File> OrvelSettings::getSystemPresetsFolders() const
+juce::Array<juce::File> OrvelSettings::getSystemDataFolders (const juce::File& moduleFile, const juce::String& xdgDataDirs)
 {
     juce::Array<juce::File> dataFolders;
 
    #if JUCE_LINUX || JUCE_BSD
     // Installed under any prefix, the module sits in <prefix>/lib/clap (or lib64/clap)
     // and the presets in <prefix>/share; the per-user ~/.clap has no such sibling.
-    const auto moduleFolder = getExecutableFile().getParentDirectory();
+    const auto moduleFolder = moduleFile.getParentDirectory();
 
     if (moduleFolder.getFileName() == "clap")
         dataFolders.add (moduleFolder.getParentDirectory().getSiblingFile ("share"));
 
     // The XDG base directory rules: system data folders, most important first.
-    auto systemDataFolders = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_DIRS", {});
-
-    if (systemDataFolders.isEmpty())
-        systemDataFolders = "/usr/local/share:/usr/share";
-
-    for (const auto& path : juce::StringArray::fromTokens (systemDataFolders, ":", ""))
+    for (const auto& path : juce::StringArray::fromTokens (xdgDataDirs.isEmpty() ? "/usr/local/share:/usr/share" : xdgDataDirs, ":", ""))
         if (juce::File::isAbsolutePath (path))
-            dataFolders.add (juce::File (path));
+            dataFolders.addIfNotAlreadyThere (juce::File (path));
    #elif JUCE_MAC
+    juce::ignoreUnused (moduleFile, xdgDataDirs);
     dataFolders.add (juce::File ("/Library/Application Support"));
    #else
+    juce::ignoreUnused (moduleFile, xdgDataDirs);
     dataFolders.add (juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory));
    #endif
 
+    return dataFolders;
+}
+
+juce::Array<juce::File> OrvelSettings::getSystemPresetsFolders() const
+{
+    const auto dataFolders = getSystemDataFolders (getExecutableFile(), juce::SystemStats::getEnvironmentVariable ("XDG_DATA_DIRS", {}));
     const auto userFolder = getPresetsFolder();
     juce::Array<juce::File> folders;
 

@@ -197,6 +197,10 @@ public:
     /** The user's presets folder, then getSystemPresetsFolders(). */
     juce::Array<juce::File> getAllPresetsFolders() const;
 
+    /** The data folders getSystemPresetsFolders() looks in, for a plug-in module at
+        moduleFile and the given value of $XDG_DATA_DIRS (empty: unset). */
+    static juce::Array<juce::File> getSystemDataFolders (const juce::File& moduleFile, const juce::String& xdgDataDirs);
+
     juce::File getMakerSettingsFile() const;
     juce::File getProductSettingsFile() const;
     juce::File getNewsFile() const;

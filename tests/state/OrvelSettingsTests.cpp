@@ -538,6 +538,30 @@ TEST_F (SettingsTest, SystemPresetsFoldersComeFromTheDataFoldersInTheirOrder)
 
     // The user's own folder, also named by the variable here, comes first and once.
     EXPECT_EQ (all, (juce::Array<juce::File> { presetsFolder(), presetsBelow (local), presetsBelow (shared) }));
+
+    // An installed module finds the data folder of its own prefix first.
+    struct Case
+    {
+        const char* module;
+        const char* xdg;
+        juce::StringArray expected;
+    };
+
+    const Case cases[] = {
+        { "/opt/kv/lib/clap/WrendleFold.clap", "", { "/opt/kv/share", "/usr/local/share", "/usr/share" } },
+        { "/usr/lib64/clap/WrendleFold.clap", "/a:/usr/share", { "/usr/share", "/a" } },
+        { "/home/u/.clap/WrendleFold.clap", "/a:/b", { "/a", "/b" } },
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::StringArray actual;
+
+        for (const auto& folder : OrvelSettings::getSystemDataFolders (juce::File (c.module), c.xdg))
+            actual.add (folder.getFullPathName());
+
+        EXPECT_EQ (actual, c.expected) << c.module;
+    }
    #else
     GTEST_SKIP() << "data folders follow XDG_DATA_DIRS only on Linux";
    #endif
