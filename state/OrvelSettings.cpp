@@ -75,6 +75,7 @@ namespace
         juce::XmlElement remaining (source);
         std::vector<std::pair<juce::String, juce::String>> attributes;
         std::set<juce::String> seen;
+        auto unchanged = source.getFirstChildElement() == nullptr;
 
         for (;;)
         {
@@ -85,13 +86,20 @@ namespace
 
             if (seen.insert (name).second)
                 attributes.emplace_back (name, remaining.getAttributeValue (0));
+            else
+                unchanged = false;
 
             remaining.removeAttribute (name);
         }
 
+        const auto inOrder = [] (const auto& a, const auto& b) { return a.first.compareIgnoreCase (b.first) < 0; };
+
+        // What this store wrote is in order already: a plain copy does.
+        if (unchanged && std::is_sorted (attributes.begin(), attributes.end(), inOrder))
+            return std::make_unique<juce::XmlElement> (source);
+
         // Stable, so two names that differ only in case keep their file order.
-        std::stable_sort (attributes.begin(), attributes.end(), [] (const auto& a, const auto& b)
-                          { return a.first.compareIgnoreCase (b.first) < 0; });
+        std::stable_sort (attributes.begin(), attributes.end(), inOrder);
 
         std::string text = "<" + source.getTagName().toStdString();
 
