@@ -21,6 +21,43 @@
 namespace orvel
 {
 
+namespace
+{
+    /** Reads chunks until the source reports its end (0) or an error (< 0), keeping at
+        most maxBytes: the status becomes read, unreadable or tooLarge. */
+    template <typename ReadChunk>
+    void readToEnd (FileReadResult& result, size_t maxBytes, ReadChunk&& readChunk)
+    {
+        char buffer[16384];
+
+        for (;;)
+        {
+            const auto numRead = readChunk (buffer, sizeof (buffer));
+
+            if (numRead < 0)
+            {
+                result.status = FileReadResult::Status::unreadable;
+                result.bytes.reset();
+                return;
+            }
+
+            if (numRead == 0)
+                break;
+
+            const auto room = maxBytes - juce::jmin (maxBytes, result.bytes.getSize());
+            result.bytes.append (buffer, juce::jmin ((size_t) numRead, room));
+
+            if ((size_t) numRead > room)
+            {
+                result.status = FileReadResult::Status::tooLarge;
+                return;
+            }
+        }
+
+        result.status = FileReadResult::Status::read;
+    }
+} // namespace
+
 #if WRENDLE_POSIX_FILES
 namespace
 {
@@ -202,36 +239,17 @@ FileReadResult readRegularFile (const juce::File& file, size_t maxBytes)
         return result;
     }
 
-    char buffer[16384];
-
-    for (;;)
+    readToEnd (result, maxBytes, [&in] (char* buffer, size_t size)
     {
-        const auto numRead = ::read (in.handle, buffer, sizeof (buffer));
-
-        if (numRead < 0 && errno == EINTR)
-            continue;
-
-        if (numRead < 0)
+        for (;;)
         {
-            result.status = FileReadResult::Status::unreadable;
-            result.bytes.reset();
-            return result;
+            const auto numRead = ::read (in.handle, buffer, size);
+
+            if (numRead >= 0 || errno != EINTR)
+                return (juce::int64) numRead;
         }
+    });
 
-        if (numRead == 0)
-            break;
-
-        const auto room = maxBytes - juce::jmin (maxBytes, result.bytes.getSize());
-        result.bytes.append (buffer, juce::jmin ((size_t) numRead, room));
-
-        if ((size_t) numRead > room)
-        {
-            result.status = FileReadResult::Status::tooLarge;
-            return result;
-        }
-    }
-
-    result.status = FileReadResult::Status::read;
     return result;
 }
 
@@ -345,26 +363,7 @@ FileReadResult readRegularFile (const juce::File& file, size_t maxBytes)
         return result;
     }
 
-    char buffer[16384];
-
-    for (;;)
-    {
-        const auto numRead = in.read (buffer, (int) sizeof (buffer));
-
-        if (numRead <= 0)
-            break;
-
-        const auto room = maxBytes - juce::jmin (maxBytes, result.bytes.getSize());
-        result.bytes.append (buffer, juce::jmin ((size_t) numRead, room));
-
-        if ((size_t) numRead > room)
-        {
-            result.status = FileReadResult::Status::tooLarge;
-            return result;
-        }
-    }
-
-    result.status = FileReadResult::Status::read;
+    readToEnd (result, maxBytes, [&in] (char* buffer, size_t size) { return (juce::int64) in.read (buffer, (int) size); });
     return result;
 }
 

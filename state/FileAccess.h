@@ -80,7 +80,9 @@ FileWriteResult writeXmlFile (const juce::XmlElement& element, const juce::File&
 class ScopedFolderLock
 {
 public:
-    static constexpr int defaultMaxWaitMs = 500;
+    /** A holder keeps the lock for one small read and one write, but the write's
+        fsync can take a good part of a second on a disk busy with other work. */
+    static constexpr int defaultMaxWaitMs = 2000;
 
     explicit ScopedFolderLock (const juce::File& folder, int maxWaitMs = defaultMaxWaitMs);
     ~ScopedFolderLock();
