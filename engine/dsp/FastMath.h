@@ -175,7 +175,7 @@ namespace fastmath
 /** sin (x) for float: within a few ulps of the exact value (see fastmath). */
 inline float fastSin (float x) noexcept
 {
-    if (!(std::abs (x) <= fastmath::sinReductionLimit) && !std::isnan (x))
+    if (std::abs (x) > fastmath::sinReductionLimit)
         return std::sin (x);
 
     return fastmath::sinReduced (x);
@@ -193,7 +193,7 @@ inline Float4 fastSin (Float4 x) noexcept
         x.store (lanes);
         result.store (results);
         for (int i = 0; i < 4; ++i)
-            if (!(std::abs (lanes[i]) <= fastmath::sinReductionLimit) && !std::isnan (lanes[i]))
+            if (std::abs (lanes[i]) > fastmath::sinReductionLimit)
                 results[i] = std::sin (lanes[i]);
         result = Float4::load (results);
     }
@@ -221,15 +221,12 @@ inline Float4 fastErf (Float4 x) noexcept
     using namespace fastmath;
     const auto a = withoutSign (x);
 
-    alignas (16) float magnitudes[4];
-    a.store (magnitudes);
-    int intervals[4];
-    float centres[4];
-    for (int i = 0; i < 4; ++i)
-    {
-        intervals[i] = erfInterval (magnitudes[i]);
-        centres[i] = erfCentre (intervals[i]);
-    }
+    // As erfInterval and erfCentre, lane-wise: min() gives 7 for NaN.
+    const auto scaled = min (a * Float4::broadcast (2.0f), Float4::broadcast (7.0f));
+    int32_t intervals[4];
+    scaled.storeTruncated (intervals);
+    const auto interval = scaled.truncated();
+    const auto centre = select (interval > Float4(), interval * Float4::broadcast (0.5f) + Float4::broadcast (0.25f), Float4());
 
     // Each lane's row of coefficients, turned into one vector per power.
     Float4 c[8];
@@ -244,7 +241,7 @@ inline Float4 fastErf (Float4 x) noexcept
     }
 
     const auto first = a < Float4::broadcast (0.5f);
-    const auto polynomial = evaluateErfPolynomial (select (first, a * a, a - Float4::load (centres)), c);
+    const auto polynomial = evaluateErfPolynomial (select (first, a * a, a - centre), c);
     const auto magnitude = select (a >= Float4::broadcast (erfSaturation), Float4::broadcast (1.0f),
                                    select (first, a + a * polynomial, polynomial));
     return orBits (magnitude, signBit (x));

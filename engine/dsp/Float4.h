@@ -85,6 +85,16 @@ struct Float4
         return values[i];
     }
 
+    /** Each lane rounded toward zero, as floats and as integers (for lanes within the int range). */
+    Float4 truncated() const noexcept
+    {
+        return _mm_cvtepi32_ps (_mm_cvttps_epi32 (v));
+    }
+    void storeTruncated (int32_t* p) const noexcept
+    {
+        _mm_storeu_si128 (reinterpret_cast<__m128i*> (p), _mm_cvttps_epi32 (v));
+    }
+
     friend Float4 operator+ (Float4 a, Float4 b) noexcept
     {
         return _mm_add_ps (a.v, b.v);
@@ -183,6 +193,15 @@ struct Float4
     float lane (int i) const noexcept
     {
         return v[i];
+    }
+    Float4 truncated() const noexcept
+    {
+        return lanes ((float) (int32_t) v[0], (float) (int32_t) v[1], (float) (int32_t) v[2], (float) (int32_t) v[3]);
+    }
+    void storeTruncated (int32_t* p) const noexcept
+    {
+        for (int i = 0; i < 4; ++i)
+            p[i] = (int32_t) v[i];
     }
 
     template <typename Op>
