@@ -34,39 +34,25 @@ namespace fastmath
         return condition;
     }
 
-    inline uint32_t bitsOf (float x) noexcept
-    {
-        uint32_t bits;
-        std::memcpy (&bits, &x, sizeof (bits));
-        return bits;
-    }
-
-    inline float fromBits (uint32_t bits) noexcept
-    {
-        float x;
-        std::memcpy (&x, &bits, sizeof (x));
-        return x;
-    }
-
     inline float signBit (float x) noexcept
     {
-        return fromBits (bitsOf (x) & 0x80000000u);
+        return floatFromBits (floatBits (x) & 0x80000000u);
     }
     inline float withoutSign (float x) noexcept
     {
-        return fromBits (bitsOf (x) & 0x7fffffffu);
+        return floatFromBits (floatBits (x) & 0x7fffffffu);
     }
     inline float orBits (float a, float b) noexcept
     {
-        return fromBits (bitsOf (a) | bitsOf (b));
+        return floatFromBits (floatBits (a) | floatBits (b));
     }
     inline float xorBits (float a, float b) noexcept
     {
-        return fromBits (bitsOf (a) ^ bitsOf (b));
+        return floatFromBits (floatBits (a) ^ floatBits (b));
     }
     inline float parityToSign (float roundedPlusMagic) noexcept
     {
-        return fromBits (bitsOf (roundedPlusMagic) << 31);
+        return floatFromBits (floatBits (roundedPlusMagic) << 31);
     }
 
     inline Float4 signBit (Float4 x) noexcept

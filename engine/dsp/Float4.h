@@ -16,6 +16,21 @@
 namespace orvel
 {
 
+/** A float's bit pattern, and back. */
+inline uint32_t floatBits (float x) noexcept
+{
+    uint32_t bits;
+    std::memcpy (&bits, &x, sizeof (bits));
+    return bits;
+}
+
+inline float floatFromBits (uint32_t bits) noexcept
+{
+    float x;
+    std::memcpy (&x, &bits, sizeof (x));
+    return x;
+}
+
 /** Four floats processed together: four channels of one frame, or two
     channels of two frames.
 
@@ -213,30 +228,16 @@ struct Float4
         return r;
     }
 
-    static float fromBits (uint32_t bits) noexcept
-    {
-        float x;
-        std::memcpy (&x, &bits, sizeof (x));
-        return x;
-    }
-
-    static uint32_t toBits (float x) noexcept
-    {
-        uint32_t bits;
-        std::memcpy (&bits, &x, sizeof (bits));
-        return bits;
-    }
-
     static float mask (bool condition) noexcept
     {
-        return fromBits (condition ? 0xffffffffu : 0u);
+        return floatFromBits (condition ? 0xffffffffu : 0u);
     }
 
     template <typename Op>
     static Float4 mapBits (Float4 a, Float4 b, Op op) noexcept
     {
         return map (a, b, [op] (float x, float y)
-                    { return fromBits (op (toBits (x), toBits (y))); });
+                    { return floatFromBits (op (floatBits (x), floatBits (y))); });
     }
 
     friend Float4 operator+ (Float4 a, Float4 b) noexcept
@@ -305,7 +306,7 @@ struct Float4
     friend bool anyLane (Float4 m) noexcept
     {
         for (float x : m.v)
-            if (toBits (x) != 0)
+            if (floatBits (x) != 0)
                 return true;
         return false;
     }

@@ -151,6 +151,24 @@ namespace
         }
     };
 
+    /** Calls fn (directSections, delayedSections) with both counts as
+        std::integral_constant, so each kernel is compiled for its cascade
+        and keeps the filter memories in registers for a whole block. The
+        delayed path has as many sections as the direct one, or one fewer. */
+    template <typename Filter, typename Fn>
+    void withSectionCounts (const Filter& filter, Fn&& fn)
+    {
+        const bool delayedShorter = filter.delayed.numSections < filter.direct.numSections;
+
+        withConstant<PolyphaseOversampler<2>::maxSections> (filter.direct.numSections, [&] (auto direct)
+                                                            {
+            constexpr int count = decltype (direct)::value;
+            if (delayedShorter)
+                fn (direct, std::integral_constant<int, count == 0 ? 0 : count - 1>{});
+            else
+                fn (direct, direct); });
+    }
+
     const Float4 half = Float4::broadcast (0.5f);
 } // namespace
 
@@ -321,54 +339,35 @@ void PolyphaseOversampler<channelCount>::runUp (Stage& stage, const float* input
     auto& filter = stage.up;
     float* output = stage.frames.data();
 
-    if constexpr (numChannels == 2)
-    {
-        const auto directLanes = Float4::lanes (1.0f, 1.0f, 0.0f, 0.0f) > Float4();
+    withSectionCounts (filter, [&] (auto directSections, auto delayedSections)
+                       {
+        if constexpr (numChannels == 2)
+        {
+            constexpr bool delayedShorter = delayedSections.value < directSections.value;
+            const auto directLanes = Float4::lanes (1.0f, 1.0f, 0.0f, 0.0f) > Float4();
+            Cascade<directSections.value, Path> cascade (filter.combined);
 
-        withConstant<maxSections> (filter.combined.numSections, [&] (auto sections)
-                                   {
-            const auto run = [&] (auto delayedShorter)
+            // One input frame, duplicated, gives output frames 2i (direct) and 2i + 1 (delayed).
+            for (int i = 0; i < inputFrames; ++i)
+                cascade.template combined<delayedShorter> (Float4::loadPairTwice (input + 2 * i), directLanes).store (output + 4 * i);
+
+            cascade.storeInto (filter.combined);
+        }
+        else
+        {
+            Cascade<directSections.value, Path> direct (filter.direct);
+            Cascade<delayedSections.value, Path> delayed (filter.delayed);
+
+            for (int i = 0; i < inputFrames; ++i)
             {
-                Cascade<sections.value, Path> cascade (filter.combined);
+                const auto x = Float4::load (input + 4 * i);
+                direct (x).store (output + 8 * i);
+                delayed (x).store (output + 8 * i + 4);
+            }
 
-                // One input frame, duplicated, gives output frames 2i (direct) and 2i + 1 (delayed).
-                for (int i = 0; i < inputFrames; ++i)
-                    cascade.template combined<delayedShorter.value> (Float4::loadPairTwice (input + 2 * i), directLanes).store (output + 4 * i);
-
-                cascade.storeInto (filter.combined);
-            };
-
-            if (filter.delayed.numSections < filter.direct.numSections)
-                run (std::true_type{});
-            else
-                run (std::false_type{}); });
-    }
-    else
-    {
-        withConstant<maxSections> (filter.direct.numSections, [&] (auto directSections)
-                                   {
-            const auto run = [&] (auto delayedSections)
-            {
-                Cascade<directSections.value, Path> direct (filter.direct);
-                Cascade<delayedSections.value, Path> delayed (filter.delayed);
-
-                for (int i = 0; i < inputFrames; ++i)
-                {
-                    const auto x = Float4::load (input + 4 * i);
-                    direct (x).store (output + 8 * i);
-                    delayed (x).store (output + 8 * i + 4);
-                }
-
-                direct.storeInto (filter.direct);
-                delayed.storeInto (filter.delayed);
-            };
-
-            // The delayed path has as many sections as the direct one, or one fewer.
-            if (filter.delayed.numSections < directSections.value)
-                run (std::integral_constant<int, directSections.value == 0 ? 0 : directSections.value - 1>{});
-            else
-                run (directSections); });
-    }
+            direct.storeInto (filter.direct);
+            delayed.storeInto (filter.delayed);
+        } });
 
     snapMemoriesToZero (filter);
 }
@@ -379,62 +378,44 @@ void PolyphaseOversampler<channelCount>::runDown (Stage& stage, float* output, i
     auto& filter = stage.down;
     const float* input = stage.frames.data();
 
-    if constexpr (numChannels == 2)
-    {
-        const auto directLanes = Float4::lanes (1.0f, 1.0f, 0.0f, 0.0f) > Float4();
+    withSectionCounts (filter, [&] (auto directSections, auto delayedSections)
+                       {
+        auto previous = filter.delayedOutput;
 
-        withConstant<maxSections> (filter.combined.numSections, [&] (auto sections)
-                                   {
-            const auto run = [&] (auto delayedShorter)
+        if constexpr (numChannels == 2)
+        {
+            constexpr bool delayedShorter = delayedSections.value < directSections.value;
+            const auto directLanes = Float4::lanes (1.0f, 1.0f, 0.0f, 0.0f) > Float4();
+            Cascade<directSections.value, Path> cascade (filter.combined);
+
+            // Frames 2i and 2i + 1 in one vector: even samples through the
+            // direct path (lanes 0, 1), odd ones through the delayed path (2, 3).
+            for (int i = 0; i < outputFrames; ++i)
             {
-                Cascade<sections.value, Path> cascade (filter.combined);
-                auto previous = filter.delayedOutput;
+                const auto paths = cascade.template combined<delayedShorter> (Float4::load (input + 4 * i), directLanes);
+                ((Float4::highHalfTwice (previous) + paths) * half).storeLowPair (output + 2 * i);
+                previous = paths;
+            }
 
-                // Frames 2i and 2i + 1 in one vector: even samples through the
-                // direct path (lanes 0, 1), odd ones through the delayed path (2, 3).
-                for (int i = 0; i < outputFrames; ++i)
-                {
-                    const auto paths = cascade.template combined<delayedShorter.value> (Float4::load (input + 4 * i), directLanes);
-                    ((Float4::highHalfTwice (previous) + paths) * half).storeLowPair (output + 2 * i);
-                    previous = paths;
-                }
+            cascade.storeInto (filter.combined);
+        }
+        else
+        {
+            Cascade<directSections.value, Path> direct (filter.direct);
+            Cascade<delayedSections.value, Path> delayed (filter.delayed);
 
-                cascade.storeInto (filter.combined);
-                filter.delayedOutput = previous;
-            };
-
-            if (filter.delayed.numSections < filter.direct.numSections)
-                run (std::true_type{});
-            else
-                run (std::false_type{}); });
-    }
-    else
-    {
-        withConstant<maxSections> (filter.direct.numSections, [&] (auto directSections)
-                                   {
-            const auto run = [&] (auto delayedSections)
+            for (int i = 0; i < outputFrames; ++i)
             {
-                Cascade<directSections.value, Path> direct (filter.direct);
-                Cascade<delayedSections.value, Path> delayed (filter.delayed);
-                auto previous = filter.delayedOutput;
+                const auto directOut = direct (Float4::load (input + 8 * i));
+                ((previous + directOut) * half).store (output + 4 * i);
+                previous = delayed (Float4::load (input + 8 * i + 4));
+            }
 
-                for (int i = 0; i < outputFrames; ++i)
-                {
-                    const auto directOut = direct (Float4::load (input + 8 * i));
-                    ((previous + directOut) * half).store (output + 4 * i);
-                    previous = delayed (Float4::load (input + 8 * i + 4));
-                }
+            direct.storeInto (filter.direct);
+            delayed.storeInto (filter.delayed);
+        }
 
-                direct.storeInto (filter.direct);
-                delayed.storeInto (filter.delayed);
-                filter.delayedOutput = previous;
-            };
-
-            if (filter.delayed.numSections < directSections.value)
-                run (std::integral_constant<int, directSections.value == 0 ? 0 : directSections.value - 1>{});
-            else
-                run (directSections); });
-    }
+        filter.delayedOutput = previous; });
 
     snapMemoriesToZero (filter);
 }
