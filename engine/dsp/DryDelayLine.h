@@ -33,6 +33,9 @@ public:
 
     float getDelayTargetSamples() const noexcept { return delayRamp.target; }
 
+    /** Ends a glide at once: the delay jumps to its target. */
+    void snapDelay() noexcept { delayRamp.snap(); }
+
     /** Clears the stored signal; the delay and its glide are kept. */
     void reset() noexcept;
 

@@ -22,6 +22,22 @@ inline double magnitudeAt (const std::vector<float>& impulseResponse, double fre
     return std::hypot (re, im);
 }
 
+/** arg H (e^jw) in radians (−π..π) of a finite impulse response at one frequency. */
+inline double phaseAt (const std::vector<float>& impulseResponse, double frequencyHz, double sampleRate)
+{
+    const double w = 2.0 * 3.141592653589793238462643383279 * frequencyHz / sampleRate;
+    double re = 0.0;
+    double im = 0.0;
+
+    for (size_t n = 0; n < impulseResponse.size(); ++n)
+    {
+        re += (double) impulseResponse[n] * std::cos (w * (double) n);
+        im -= (double) impulseResponse[n] * std::sin (w * (double) n);
+    }
+
+    return std::atan2 (im, re);
+}
+
 /** The impulse response of one channel of a per-sample processor. */
 template <typename Process>
 std::vector<float> impulseResponse (int length, Process&& process)
