@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WrendleFoldProcessor.h"
+#include "dsp/FrequencyResponse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -131,16 +132,9 @@ inline float largestStep (const std::vector<float>& signal, size_t from, size_t 
     return largest;
 }
 
-/** |H (e^jw)| of an impulse response at one frequency, summed in double. */
+/** |H (e^jw)| of an impulse response at the test rate. */
 inline double magnitudeAt (const std::vector<float>& impulseResponse, double hz)
 {
-    const double w = 2.0 * pi * hz / sampleRate;
-    double re = 0.0, im = 0.0;
-    for (size_t n = 0; n < impulseResponse.size(); ++n)
-    {
-        re += (double) impulseResponse[n] * std::cos (w * (double) n);
-        im -= (double) impulseResponse[n] * std::sin (w * (double) n);
-    }
-    return std::hypot (re, im);
+    return orvel::test::magnitudeAt (impulseResponse, hz, sampleRate);
 }
 } // namespace chaintest

@@ -179,7 +179,7 @@ TEST (Chain, AfterAToneAtFullFeedbackTheOutputFallsBelowMinus100dBFSWithinOneSec
             }
 }
 
-TEST (Chain, TheFeedbackLoopDiesOutWhenTheInputStopsWithSignalStillAround)
+TEST (Chain, InNormalAtFullDriveTheFeedbackFallsSilentAfterTheInput)
 {
     // The default Feedback with the folder at full drive in Normal: the loop passes
     // the folder's slope (drive 15) and used to sustain a tone of its own at +3 dBFS.
