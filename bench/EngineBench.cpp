@@ -1,8 +1,16 @@
-// The engine's cost per oversampling setting: the whole processor on stereo
-// 48 kHz audio in 512-frame blocks (envelope and feedback active), and the
-// bare up+down round trip of the two oversamplers at the same factor. After
-// the runs it prints each setting's real-time factor (seconds of audio per CPU
-// second) and the ratio of the chain's cost to the round trips' cost.
+// The engine's cost per setting: the whole processor on stereo 48 kHz audio in
+// 512-frame blocks at every oversampling factor, in four settings (the
+// ordinary chain with envelope, feedback and auto-gain active; the same in the
+// Normal topology; the same at Mix 50 %, where the dry copy follows the wet
+// path's phase; bypassed), and the bare up+down round trip of the two
+// oversamplers at each factor. After the runs it prints each setting's
+// real-time factor (seconds of audio per CPU second) and the ratio of the
+// ordinary chain's cost to the round trips' cost.
+//
+// --blocks=N runs every benchmark for exactly N blocks, for instruction counts
+// that do not depend on timing:
+//   valgrind --tool=callgrind --toggle-collect='WrendleFoldProcessor::processBlock*'
+//       build/bench/engine_bench --blocks=200 --benchmark_filter='wholeProcessor/2/0/'
 
 #include "WrendleFoldProcessor.h"
 
@@ -10,13 +18,18 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <string>
 
 namespace
 {
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
-const char* const settingNames[] = { "OFF", "2X", "4X", "8X", "16X" };
+const char* const factorNames[] = { "OFF", "2X", "4X", "8X", "16X" };
+const char* const settingNames[] = { "ordinary", "Normal", "Mix 50%", "bypassed" };
+constexpr int numSettings = 4;
 
 juce::AudioBuffer<float> makeTestSignal()
 {
@@ -40,6 +53,7 @@ void setSecondsOfAudio (benchmark::State& state)
 void wholeProcessor (benchmark::State& state)
 {
     const auto index = (int) state.range (0);
+    const auto setting = (int) state.range (1);
     WrendleFoldProcessor processor;
     auto& params = processor.getParameterSet();
     params.oversampling->setValueNotifyingHost ((float) index / 4.0f);
@@ -48,6 +62,9 @@ void wholeProcessor (benchmark::State& state)
     params.envelopeAttack->setValueNotifyingHost (0.02f);
     params.feedback->setValueNotifyingHost (0.7f);
     params.autoGain->setValueNotifyingHost (1.0f);
+    params.prePost->setValueNotifyingHost (setting == 1 ? 0.0f : 1.0f);
+    params.mix->setValueNotifyingHost (setting == 2 ? 0.5f : 1.0f);
+    params.bypass->setValueNotifyingHost (setting == 3 ? 0.0f : 1.0f);
     processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
     processor.prepareToPlay (sampleRate, blockSize);
 
@@ -102,8 +119,18 @@ void oversamplerRoundTrips (benchmark::State& state)
     setSecondsOfAudio (state);
 }
 
-BENCHMARK (wholeProcessor)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
-BENCHMARK (oversamplerRoundTrips)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
+void registerBenchmarks (int fixedBlocks)
+{
+    const auto fix = [fixedBlocks] (benchmark::internal::Benchmark* benchmark)
+    {
+        benchmark->Unit (benchmark::kMicrosecond);
+        if (fixedBlocks > 0)
+            benchmark->Iterations (fixedBlocks);
+    };
+
+    fix (benchmark::RegisterBenchmark ("wholeProcessor", wholeProcessor)->ArgsProduct ({ benchmark::CreateDenseRange (0, 4, 1), benchmark::CreateDenseRange (0, numSettings - 1, 1) }));
+    fix (benchmark::RegisterBenchmark ("oversamplerRoundTrips", oversamplerRoundTrips)->DenseRange (0, 4));
+}
 
 /** Keeps each run's CPU time per iteration so the summary can compare them. */
 class SummaryReporter : public benchmark::ConsoleReporter
@@ -114,20 +141,37 @@ public:
         ConsoleReporter::ReportRuns (runs);
         for (const auto& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                cpuSecondsPerBlock[run.benchmark_name()] = run.cpu_accumulated_time / (double) run.iterations;
+                cpuSecondsPerBlock[run.run_name.function_name + "/" + run.run_name.args] = run.cpu_accumulated_time / (double) run.iterations;
     }
 
     void printSummary() const
     {
-        std::printf ("\n%-8s %22s %22s %16s\n", "setting", "chain realtime factor", "round trips rt factor", "chain/roundtrip");
         const auto blockSeconds = blockSize / sampleRate;
+
+        std::printf ("\nchain realtime factor (seconds of audio per CPU second)\n%-8s", "factor");
+        for (const auto* setting : settingNames)
+            std::printf (" %12s", setting);
+        std::printf (" %16s %16s\n", "round trips", "ordinary/trips");
+
         for (int i = 0; i < 5; ++i)
         {
-            const auto chain = find ("wholeProcessor/" + std::to_string (i));
+            std::printf ("%-8s", factorNames[i]);
+            for (int setting = 0; setting < numSettings; ++setting)
+            {
+                const auto chain = find ("wholeProcessor/" + std::to_string (i) + "/" + std::to_string (setting));
+                if (chain > 0.0)
+                    std::printf (" %11.1fx", blockSeconds / chain);
+                else
+                    std::printf (" %12s", "-");
+            }
+
+            const auto ordinary = find ("wholeProcessor/" + std::to_string (i) + "/0");
             const auto trips = find ("oversamplerRoundTrips/" + std::to_string (i));
-            if (chain <= 0.0 || trips <= 0.0)
-                continue;
-            std::printf ("%-8s %21.1fx %21.1fx %16.2f\n", settingNames[i], blockSeconds / chain, blockSeconds / trips, chain / trips);
+            if (trips > 0.0)
+                std::printf (" %15.1fx", blockSeconds / trips);
+            if (trips > 0.0 && ordinary > 0.0)
+                std::printf (" %16.2f", ordinary / trips);
+            std::printf ("\n");
         }
     }
 
@@ -140,11 +184,28 @@ private:
 
     std::map<std::string, double> cpuSecondsPerBlock;
 };
+
+/** Takes --blocks=N out of the arguments; 0 when it is not there. */
+int takeFixedBlocks (int& argc, char** argv)
+{
+    int blocks = 0;
+    int kept = 0;
+    for (int i = 0; i < argc; ++i)
+    {
+        if (std::strncmp (argv[i], "--blocks=", 9) == 0)
+            blocks = std::atoi (argv[i] + 9);
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    return blocks;
+}
 } // namespace
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
+    registerBenchmarks (takeFixedBlocks (argc, argv));
     benchmark::Initialize (&argc, argv);
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks (&reporter);
