@@ -45,7 +45,6 @@ public:
     void process (float* left, float* right, int numFrames) noexcept;
 
     float getLatencyInSamples() const noexcept { return bank.get (oversamplerIndex).getLatencyInSamples(); }
-    const FirstOrderAllPass& getLowPassPhase() const noexcept { return phases[0]; }
 
 private:
     OversamplerBank bank;

@@ -24,8 +24,6 @@ struct FirstOrderAllPass
         coefficient = tangent >= 0.0 ? (float) (1.0 - 2.0 / (tangent + 1.0)) : -1.0f;
     }
 
-    float getCoefficient() const noexcept { return coefficient; }
-
     /** One sample of one channel (0 or 1), in transposed direct form. */
     float processSample (float x, int channel) noexcept
     {

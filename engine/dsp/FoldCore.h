@@ -38,6 +38,8 @@ struct FoldFrameControls
 */
 struct FoldVoice
 {
+    // Low enough that even the slowest loop (Feedback LP at 20 Hz) falls below
+    // −100 dBFS within a second of silence.
     static constexpr float maxLoopGain = 0.85f;
     static constexpr float erfSlopeAtZero = 1.1283791671f; // 2 / √π
     static constexpr float weightLimit = maxLoopGain / erfSlopeAtZero;
@@ -187,7 +189,6 @@ public:
     float getDrive() const noexcept { return voices[headingInverted ? 1 : 0].drive; }
 
     const FoldVoice& getVoice (bool inverted) const noexcept { return voices[inverted ? 1 : 0]; }
-    double getMaximumFeedbackCutoffHz() const noexcept { return voices[0].feedbackLowPass.getMaximumCutoffHz(); }
 
 private:
     static FoldFrameControls nextControls (RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
