@@ -1,11 +1,18 @@
-// The engine's cost per oversampling setting: the whole processor on stereo
-// 48 kHz audio in 512-frame blocks (envelope and feedback active), and the
-// bare up+down round trip of the two oversamplers at the same factor, JUCE's
-// (the yardstick) and our vector ones (two stereo ones, and one four-channel
-// one for wet and dry together). After the runs it prints each setting's
-// real-time factor (seconds of audio per CPU second), the ratio of the chain's
-// cost to JUCE's round trips, and what sin and erf cost per stereo frame,
-// libm's against the fast ones.
+// The engine's cost per setting: the whole processor on stereo 48 kHz audio in
+// 512-frame blocks at every oversampling factor, in four settings (the
+// ordinary chain with envelope, feedback and auto-gain active; the same in the
+// Normal topology; the same at Mix 50 %, where the dry copy follows the wet
+// path's phase; bypassed), and the bare up+down round trip of the two
+// oversamplers at each factor, JUCE's (the yardstick) and our vector ones (two
+// stereo ones, and one four-channel one for wet and dry together). After the
+// runs it prints each setting's real-time factor (seconds of audio per CPU
+// second), the ratio of the ordinary chain's cost to JUCE's round trips, and
+// what sin and erf cost per stereo frame, libm's against the fast ones.
+//
+// --blocks=N runs every benchmark for exactly N blocks, for instruction counts
+// that do not depend on timing:
+//   valgrind --tool=callgrind --toggle-collect='WrendleFoldProcessor::processBlock*'
+//       build/bench/engine_bench --blocks=200 --benchmark_filter='wholeProcessor/2/0/'
 
 #include "WrendleFoldProcessor.h"
 #include "dsp/FastMath.h"
@@ -15,14 +22,19 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace
 {
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
-const char* const settingNames[] = { "OFF", "2X", "4X", "8X", "16X" };
+const char* const factorNames[] = { "OFF", "2X", "4X", "8X", "16X" };
+const char* const settingNames[] = { "ordinary", "Normal", "Mix 50%", "bypassed" };
+constexpr int numSettings = 4;
 
 juce::AudioBuffer<float> makeTestSignal()
 {
@@ -46,6 +58,7 @@ void setSecondsOfAudio (benchmark::State& state)
 void wholeProcessor (benchmark::State& state)
 {
     const auto index = (int) state.range (0);
+    const auto setting = (int) state.range (1);
     WrendleFoldProcessor processor;
     auto& params = processor.getParameterSet();
     params.oversampling->setValueNotifyingHost ((float) index / 4.0f);
@@ -54,6 +67,9 @@ void wholeProcessor (benchmark::State& state)
     params.envelopeAttack->setValueNotifyingHost (0.02f);
     params.feedback->setValueNotifyingHost (0.7f);
     params.autoGain->setValueNotifyingHost (1.0f);
+    params.prePost->setValueNotifyingHost (setting == 1 ? 0.0f : 1.0f);
+    params.mix->setValueNotifyingHost (setting == 2 ? 0.5f : 1.0f);
+    params.bypass->setValueNotifyingHost (setting == 3 ? 0.0f : 1.0f);
     processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
     processor.prepareToPlay (sampleRate, blockSize);
 
@@ -214,16 +230,26 @@ void mathPerStereoFrame (benchmark::State& state)
     state.SetItemsProcessed ((int64_t) state.iterations() * blockSize);
 }
 
-BENCHMARK (wholeProcessor)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
-BENCHMARK (oversamplerRoundTrips)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
-BENCHMARK (polyphaseRoundTrips)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
-BENCHMARK (fourChannelRoundTrip)->DenseRange (0, 4)->Unit (benchmark::kMicrosecond);
-BENCHMARK (mathPerStereoFrame<MathForm::libm, true>)->Name ("sin/libm");
-BENCHMARK (mathPerStereoFrame<MathForm::fastScalar, true>)->Name ("sin/fast");
-BENCHMARK (mathPerStereoFrame<MathForm::fastVector, true>)->Name ("sin/fastVector");
-BENCHMARK (mathPerStereoFrame<MathForm::libm, false>)->Name ("erf/libm");
-BENCHMARK (mathPerStereoFrame<MathForm::fastScalar, false>)->Name ("erf/fast");
-BENCHMARK (mathPerStereoFrame<MathForm::fastVector, false>)->Name ("erf/fastVector");
+void registerBenchmarks (int fixedBlocks)
+{
+    const auto fix = [fixedBlocks] (benchmark::internal::Benchmark* benchmark)
+    {
+        benchmark->Unit (benchmark::kMicrosecond);
+        if (fixedBlocks > 0)
+            benchmark->Iterations (fixedBlocks);
+    };
+
+    fix (benchmark::RegisterBenchmark ("wholeProcessor", wholeProcessor)->ArgsProduct ({ benchmark::CreateDenseRange (0, 4, 1), benchmark::CreateDenseRange (0, numSettings - 1, 1) }));
+    fix (benchmark::RegisterBenchmark ("oversamplerRoundTrips", oversamplerRoundTrips)->DenseRange (0, 4));
+    fix (benchmark::RegisterBenchmark ("polyphaseRoundTrips", polyphaseRoundTrips)->DenseRange (0, 4));
+    fix (benchmark::RegisterBenchmark ("fourChannelRoundTrip", fourChannelRoundTrip)->DenseRange (0, 4));
+    benchmark::RegisterBenchmark ("sin/libm", mathPerStereoFrame<MathForm::libm, true>);
+    benchmark::RegisterBenchmark ("sin/fast", mathPerStereoFrame<MathForm::fastScalar, true>);
+    benchmark::RegisterBenchmark ("sin/fastVector", mathPerStereoFrame<MathForm::fastVector, true>);
+    benchmark::RegisterBenchmark ("erf/libm", mathPerStereoFrame<MathForm::libm, false>);
+    benchmark::RegisterBenchmark ("erf/fast", mathPerStereoFrame<MathForm::fastScalar, false>);
+    benchmark::RegisterBenchmark ("erf/fastVector", mathPerStereoFrame<MathForm::fastVector, false>);
+}
 
 /** Keeps each run's CPU time per iteration so the summary can compare them. */
 class SummaryReporter : public benchmark::ConsoleReporter
@@ -234,32 +260,48 @@ public:
         ConsoleReporter::ReportRuns (runs);
         for (const auto& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                cpuSecondsPerBlock[run.benchmark_name()] = run.cpu_accumulated_time / (double) run.iterations;
+                cpuSecondsPerBlock[run.run_name.function_name + "/" + run.run_name.args] = run.cpu_accumulated_time / (double) run.iterations;
     }
 
     void printSummary() const
     {
-        std::printf ("\n%-8s %22s %22s %16s %18s %14s %18s\n", "setting", "chain realtime factor", "round trips rt factor", "chain/roundtrip",
-                     "ours 2x2ch rt fac", "ours/JUCE", "ours 1x4ch rt fac");
         const auto blockSeconds = blockSize / sampleRate;
+
+        std::printf ("\nchain realtime factor (seconds of audio per CPU second)\n%-8s", "factor");
+        for (const auto* setting : settingNames)
+            std::printf (" %12s", setting);
+        std::printf (" %16s %16s %18s %10s %18s\n", "round trips", "ordinary/trips", "ours 2x2ch", "ours/JUCE", "ours 1x4ch");
+
         for (int i = 0; i < 5; ++i)
         {
-            const auto index = "/" + std::to_string (i);
-            const auto chain = find ("wholeProcessor" + index);
-            const auto trips = find ("oversamplerRoundTrips" + index);
-            const auto ours = find ("polyphaseRoundTrips" + index);
-            const auto fourChannels = find ("fourChannelRoundTrip" + index);
-            if (chain <= 0.0 || trips <= 0.0 || ours <= 0.0 || fourChannels <= 0.0)
-                continue;
-            std::printf ("%-8s %21.1fx %21.1fx %16.2f %17.1fx %14.2f %17.1fx\n", settingNames[i], blockSeconds / chain, blockSeconds / trips,
-                         chain / trips, blockSeconds / ours, ours / trips, blockSeconds / fourChannels);
+            std::printf ("%-8s", factorNames[i]);
+            for (int setting = 0; setting < numSettings; ++setting)
+            {
+                const auto chain = find ("wholeProcessor/" + std::to_string (i) + "/" + std::to_string (setting));
+                if (chain > 0.0)
+                    std::printf (" %11.1fx", blockSeconds / chain);
+                else
+                    std::printf (" %12s", "-");
+            }
+
+            const auto ordinary = find ("wholeProcessor/" + std::to_string (i) + "/0");
+            const auto trips = find ("oversamplerRoundTrips/" + std::to_string (i));
+            if (trips > 0.0)
+                std::printf (" %15.1fx", blockSeconds / trips);
+            if (trips > 0.0 && ordinary > 0.0)
+                std::printf (" %16.2f", ordinary / trips);
+            const auto ours = find ("polyphaseRoundTrips/" + std::to_string (i));
+            const auto fourChannels = find ("fourChannelRoundTrip/" + std::to_string (i));
+            if (trips > 0.0 && ours > 0.0 && fourChannels > 0.0)
+                std::printf (" %17.1fx %10.2f %17.1fx", blockSeconds / ours, ours / trips, blockSeconds / fourChannels);
+            std::printf ("\n");
         }
 
         std::printf ("\n%-6s %18s %18s %18s  (ns per stereo frame)\n", "", "libm", "fast scalar", "fast vector");
         for (const char* function : { "sin", "erf" })
         {
             const auto perFrame = [&] (const char* form)
-            { return find (std::string (function) + "/" + form) / blockSize * 1.0e9; };
+            { return find (std::string (function) + "/" + form + "/") / blockSize * 1.0e9; };
             std::printf ("%-6s %18.2f %18.2f %18.2f\n", function, perFrame ("libm"), perFrame ("fast"), perFrame ("fastVector"));
         }
     }
@@ -273,11 +315,28 @@ private:
 
     std::map<std::string, double> cpuSecondsPerBlock;
 };
+
+/** Takes --blocks=N out of the arguments; 0 when it is not there. */
+int takeFixedBlocks (int& argc, char** argv)
+{
+    int blocks = 0;
+    int kept = 0;
+    for (int i = 0; i < argc; ++i)
+    {
+        if (std::strncmp (argv[i], "--blocks=", 9) == 0)
+            blocks = std::atoi (argv[i] + 9);
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    return blocks;
+}
 } // namespace
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
+    registerBenchmarks (takeFixedBlocks (argc, argv));
     benchmark::Initialize (&argc, argv);
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks (&reporter);
