@@ -226,9 +226,23 @@ void OrvelKnob::setupParameterKnob (juce::AudioProcessorParameter* parameterToUs
 void OrvelKnob::setFilmStrip (const juce::Image& filmStripImage, int numFrames)
 {
     filmStrip = filmStripImage;
+    framePainter = nullptr;
+    paintedFrame = {};
     frameCount = juce::jmax (1, numFrames);
     frameWidth = filmStrip.isValid() ? filmStrip.getWidth() : 0;
     frameHeight = filmStrip.isValid() ? filmStrip.getHeight() / frameCount : 0;
+    repaint();
+}
+
+void OrvelKnob::setFramePainter (FramePainter painter, int framePx)
+{
+    filmStrip = {};
+    framePainter = std::move (painter);
+    paintedFrame = {};
+    paintedValue = -1.0f;
+    frameCount = 1;
+    frameWidth = frameHeight = framePainter != nullptr ? juce::jmax (0, framePx) : 0;
+    applyBounds();
     repaint();
 }
 
@@ -327,6 +341,21 @@ juce::String OrvelKnob::getTextFromValue (double value)
 //==============================================================================
 void OrvelKnob::paint (juce::Graphics& g)
 {
+    if (framePainter != nullptr && frameWidth > 0)
+    {
+        const auto value = rangeLength > 0.0 ? (float) juce::jlimit (0.0, 1.0, (getValue() - getMinimum()) / rangeLength) : 0.0f;
+
+        if (value != paintedValue || ! paintedFrame.isValid())
+        {
+            paintedFrame = framePainter (value);
+            paintedValue = value;
+        }
+
+        g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+        g.drawImage (paintedFrame, 0, 0, getWidth(), getHeight(), 0, 0, frameWidth, frameHeight);
+        return;
+    }
+
     if (filmStrip.isValid() && frameHeight > 0)
     {
         g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);

@@ -2,6 +2,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <functional>
 #include <memory>
 
 namespace orvel
@@ -44,6 +45,12 @@ public:
                              int numFrames, int x, int y, juce::Slider::SliderStyle style);
 
     void setFilmStrip (const juce::Image& filmStripImage, int numFrames);
+
+    /** Paints the knob with frames made on demand instead of a film strip: the
+        painter returns the knob at a value 0..1 in framePx square pixels. The
+        last frame is kept, so a repaint at the same value costs one image draw. */
+    using FramePainter = std::function<juce::Image (float value)>;
+    void setFramePainter (FramePainter painter, int framePx);
 
     /** Divisor (1..3) applied to the film-strip frame size; also re-places the
         lock indicator into the parent at (x + 2, y + 2), 13 × 13. */
@@ -136,6 +143,9 @@ private:
     juce::Point<int> lockIndicatorOffset { 2, 2 };
 
     juce::Image filmStrip;
+    FramePainter framePainter;
+    mutable juce::Image paintedFrame;
+    mutable float paintedValue = -1.0f;
     int frameCount = 1;
     int frameWidth = 0;
     int frameHeight = 0;

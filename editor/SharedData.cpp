@@ -2,21 +2,57 @@
 
 #include "EmbeddedResources.h"
 
+#include <SkinPainters.h>
+
 namespace orvel
 {
 namespace
 {
 constexpr const char* resourceNames[SharedData::numImages] = {
-    "background_png", "big_knob_png", "small_knob_png", "small_knob2_png", "tiny_knob_png", "white_knob_png",
-    "swap_off_png",   "swap_on_png",  "button_on_png",  "button_off_png",  "box_png",
+    "background_png", "swap_off_png", "swap_on_png", "button_on_png", "button_off_png", "box_png",
 };
 
 // The swap images keep their colours: they are the only artwork whose look
 // must not drift with the skin settings.
 constexpr SharedData::ImageId adjustedImages[] = {
-    SharedData::background, SharedData::bigKnob,  SharedData::smallKnob, SharedData::smallKnob2, SharedData::tinyKnob,
-    SharedData::whiteKnob,  SharedData::box,      SharedData::buttonOn,  SharedData::buttonOff,
+    SharedData::background,
+    SharedData::box,
+    SharedData::buttonOn,
+    SharedData::buttonOff,
 };
+
+skin::KnobStyle knobStyle (SharedData::KnobArt art)
+{
+    switch (art)
+    {
+        case SharedData::bigKnob: return skin::bigKnobStyle();
+        case SharedData::smallKnob: return skin::smallKnobStyle();
+        case SharedData::smallKnob2: return skin::smallKnob2Style();
+        case SharedData::tinyKnob: return skin::tinyKnobStyle();
+        case SharedData::whiteKnob: return skin::whiteKnobStyle();
+        case SharedData::whiteKnobUnipolar:
+        case SharedData::numKnobArts: break;
+    }
+
+    return skin::whiteKnobUnipolarStyle();
+}
+
+/** The knob bodies, painted once per process on first use and kept: together
+    they are well under a megabyte, and a scan that never opens a window never
+    paints them. */
+std::shared_ptr<const skin::KnobFrames> knobFrames (SharedData::KnobArt art)
+{
+    static juce::CriticalSection lock;
+    static std::array<std::shared_ptr<const skin::KnobFrames>, SharedData::numKnobArts> painted;
+
+    const juce::ScopedLock scope (lock);
+    auto& frames = painted[(size_t) art];
+
+    if (frames == nullptr)
+        frames = std::make_shared<const skin::KnobFrames> (knobStyle (art));
+
+    return frames;
+}
 
 template <typename Pixel>
 bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const std::atomic<bool>* cancelled)
@@ -99,12 +135,9 @@ SharedData::ImageSet SharedData::decodeAll() const
     return decoded;
 }
 
-bool SharedData::buildImages (ImageSet& result, const std::atomic<bool>* cancelled) const
+bool SharedData::buildImages (ImageSet& result, float b, float c, const std::atomic<bool>* cancelled) const
 {
     result = decodeAll();
-
-    const auto b = brightness.load();
-    const auto c = contrast.load();
 
     if (b == 0.0f && c == 0.0f)
         return true;
@@ -134,7 +167,9 @@ void SharedData::ensureLoaded() const
     // when a rebuild that was started for them has not finished yet.
     if (! loaded)
     {
-        buildImages (images, nullptr);
+        imagesBrightness = brightness.load();
+        imagesContrast = contrast.load();
+        buildImages (images, imagesBrightness, imagesContrast, nullptr);
         loaded = true;
     }
 }
@@ -147,6 +182,36 @@ juce::Image SharedData::getImage (ImageId id) const
     ensureLoaded();
     const juce::ScopedLock scope (imageLock);
     return images[(size_t) id];
+}
+
+SharedData::KnobFramePainter SharedData::getKnobPainter (KnobArt art) const
+{
+    if (art < 0 || art >= numKnobArts)
+        return {};
+
+    ensureLoaded();
+
+    float b = 0.0f, c = 0.0f;
+    {
+        const juce::ScopedLock scope (imageLock);
+        b = imagesBrightness;
+        c = imagesContrast;
+    }
+
+    return [frames = knobFrames (art), b, c] (float value)
+    {
+        auto frame = frames->render (value);
+
+        if (b != 0.0f || c != 0.0f)
+            adjustImage (frame, b, c);
+
+        return frame;
+    };
+}
+
+int SharedData::getKnobFramePx (KnobArt art) noexcept
+{
+    return art >= 0 && art < numKnobArts ? knobStyle (art).framePx : 0;
 }
 
 void SharedData::setAdjustment (float newBrightness, float newContrast) noexcept
@@ -190,13 +255,17 @@ void SharedData::startRebuild()
 void SharedData::run()
 {
     ImageSet fresh;
+    const auto b = brightness.load();
+    const auto c = contrast.load();
 
-    if (! buildImages (fresh, &cancelRebuild))
+    if (! buildImages (fresh, b, c, &cancelRebuild))
         return;
 
     {
         const juce::ScopedLock scope (imageLock);
         images = std::move (fresh);
+        imagesBrightness = b;
+        imagesContrast = c;
         loaded = true;
     }
 

@@ -38,11 +38,6 @@ public:
     enum ImageId
     {
         background = 0,
-        bigKnob,
-        smallKnob,
-        smallKnob2,
-        tinyKnob,
-        whiteKnob,
         swapOff,
         swapOn,
         buttonOn,
@@ -50,6 +45,22 @@ public:
         box,
         numImages
     };
+
+    /** The knobs are painted in code, not decoded: one painter per style. */
+    enum KnobArt
+    {
+        bigKnob = 0,
+        smallKnob,
+        smallKnob2,
+        tinyKnob,
+        whiteKnob,         ///< bipolar: its arc grows from 12 o'clock
+        whiteKnobUnipolar, ///< its arc grows from the minimum
+        numKnobArts
+    };
+
+    /** Paints a knob at a value 0..1 in its own pixel size, already adjusted to
+        the brightness and contrast the images carry. */
+    using KnobFramePainter = std::function<juce::Image (float value)>;
 
     /** Decodes one image by its resource name; a null image when it has none. */
     using ImageLoader = std::function<juce::Image (const char* resourceName)>;
@@ -71,6 +82,14 @@ public:
 
     /** The current image (null when the artwork lacks it). Any thread. */
     juce::Image getImage (ImageId id) const;
+
+    /** A painter for one knob style, tied to the adjustment of the current
+        images (a rebuild hands out new ones). The style's body is painted once
+        per process, on first use. Message thread. */
+    KnobFramePainter getKnobPainter (KnobArt art) const;
+
+    /** The pixel size of a knob style's frames (twice its logical size). */
+    static int getKnobFramePx (KnobArt art) noexcept;
 
     /** Brightness and contrast of the next run, each clamped to -0.5..0.5. */
     void setAdjustment (float newBrightness, float newContrast) noexcept;
@@ -109,7 +128,7 @@ private:
 
     ImageSet decodeAll() const;
     /** Decodes and adjusts; false when cancelled meanwhile. */
-    bool buildImages (ImageSet& result, const std::atomic<bool>* cancelled) const;
+    bool buildImages (ImageSet& result, float b, float c, const std::atomic<bool>* cancelled) const;
     void ensureLoaded() const;
     void stopRebuild();
     void complete (std::function<void()> action);
@@ -121,6 +140,7 @@ private:
     mutable juce::CriticalSection imageLock;
     mutable ImageSet images;
     mutable bool loaded = false;
+    mutable float imagesBrightness = 0.0f, imagesContrast = 0.0f; // what `images` were adjusted to
 
     juce::CriticalSection actionLock;
     std::function<void()> completionAction;

@@ -13,7 +13,6 @@
 
 namespace
 {
-constexpr int filmStripFrames = 129;
 
 // Logical sizes of the skin images (the artwork is drawn at twice this).
 constexpr int bigKnobSize = 153, whiteKnobSize = 62, smallKnobSize = 68, tinyKnobSize = 43;
@@ -298,12 +297,14 @@ orvel::OrvelButton& WrendleFoldPluginWindow::getTopBarButton (TopBarButton which
 }
 
 void WrendleFoldPluginWindow::setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter,
-                                         const juce::Image& filmStrip, int x, int y, int logicalSize)
+                                         orvel::SharedData::KnobArt art, int x, int y, int logicalSize)
 {
-    knob.setupParameterKnob (parameter, filmStrip, filmStripFrames, x, y, juce::Slider::RotaryHorizontalVerticalDrag);
+    knob.setupParameterKnob (parameter, {}, 1, x, y, juce::Slider::RotaryHorizontalVerticalDrag);
 
-    // Without artwork the knob still takes its logical size and draws a plain dial.
-    if (! filmStrip.isValid())
+    // Without the skin store the knob still takes its logical size and draws a plain dial.
+    if (const auto& sharedData = processor.getSharedData())
+        knob.setFramePainter (sharedData->getKnobPainter (art), orvel::SharedData::getKnobFramePx (art));
+    else
         knob.setSize (logicalSize, logicalSize);
 
     knobs.add (&knob);
@@ -346,11 +347,9 @@ void WrendleFoldPluginWindow::initMainControls()
 
     // 3: the upper knobs, the panel behind the middle row, the middle row at its
     // "Normal" places, the link glyph.
-    const auto bigKnob = image (orvel::SharedData::bigKnob);
-    const auto whiteKnob = image (orvel::SharedData::whiteKnob);
-    const auto tinyKnob = image (orvel::SharedData::tinyKnob);
-    const auto smallKnob = image (orvel::SharedData::smallKnob);
-    const auto smallKnob2 = image (orvel::SharedData::smallKnob2);
+    using Art = orvel::SharedData;
+    const auto bigKnob = Art::bigKnob, whiteKnob = Art::whiteKnob, tinyKnob = Art::tinyKnob;
+    const auto smallKnob = Art::smallKnob, smallKnob2 = Art::smallKnob2;
 
     const int foldX = (logicalWidth - bigKnobSize) / 2, foldY = 59;
     setupKnob (foldAmountKnob, params.foldAmount, bigKnob, foldX, foldY, bigKnobSize);
@@ -374,7 +373,7 @@ void WrendleFoldPluginWindow::initMainControls()
     // 5: the lower row.
     const int inputX = 78, inputY = 364;
     setupKnob (inputKnob, params.input, whiteKnob, inputX, inputY, whiteKnobSize);
-    setupKnob (mixKnob, params.mix, whiteKnob, inputX + 86, inputY + 7, whiteKnobSize);
+    setupKnob (mixKnob, params.mix, Art::whiteKnobUnipolar, inputX + 86, inputY + 7, whiteKnobSize);
     setupKnob (outputKnob, params.output, whiteKnob, inputX + 2 * 86, inputY, whiteKnobSize);
 
     const auto buttonOff = image (orvel::SharedData::buttonOff);

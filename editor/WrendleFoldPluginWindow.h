@@ -8,6 +8,7 @@
 #include "OrvelButton.h"
 #include "OrvelComponents.h"
 #include "OrvelKnob.h"
+#include "SharedData.h"
 #include "TopBarBoxes.h"
 #include "state/OrvelSettings.h"
 
@@ -257,7 +258,7 @@ private:
     void setupCommandButton (orvel::OrvelButton& button, TopBarImage offImage, TopBarImage onImage, int x, int y,
                              juce::Point<int> logicalSize, const juce::String& tooltip, std::function<void()> onClick);
     void buildLinksMenu();
-    void setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter, const juce::Image& filmStrip,
+    void setupKnob (orvel::OrvelKnob& knob, juce::RangedAudioParameter* parameter, orvel::SharedData::KnobArt art,
                     int x, int y, int logicalSize);
     void setupButton (orvel::OrvelButton& button, juce::RangedAudioParameter* parameter, const juce::Image& offImage,
                       const juce::Image& onImage, int x, int y, int logicalWidthOfButton, int logicalHeightOfButton);

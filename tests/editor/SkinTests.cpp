@@ -98,7 +98,7 @@ TEST (SharedDataTest, ContrastMinusFiftyPercentPullsChannelsTowardMidGreyByTheFa
     store.run();
 
     // 228 → 128 + 100 × 0.6738 = 195.4; 28 → 128 − 67.4 = 60.6; 128 stays.
-    const auto adjusted = pixel (store, orvel::SharedData::bigKnob, 1, 0);
+    const auto adjusted = pixel (store, orvel::SharedData::background, 1, 0);
     EXPECT_EQ (adjusted.getRed(), 195);
     EXPECT_EQ (adjusted.getGreen(), 60);
     EXPECT_EQ (adjusted.getBlue(), 128);

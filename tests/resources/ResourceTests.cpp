@@ -19,7 +19,7 @@ enum class Kind
 
 /** One embedded resource as the editor asks for it, with the geometry the
     editor relies on: width, height of one frame, and frames stacked
-    vertically (knob film strips have 129). */
+    vertically. */
 struct Resource
 {
     const char* name;
@@ -34,15 +34,8 @@ void PrintTo (const Resource& resource, std::ostream* out)
     *out << resource.name;
 }
 
-constexpr int knobFrames = 129;
-
 const Resource resourceTable[] = {
     { "background_png", Kind::png, 960, 920 },
-    { "big_knob_png", Kind::png, 306, 306, knobFrames },
-    { "white_knob_png", Kind::png, 124, 124, knobFrames },
-    { "small_knob_png", Kind::png, 136, 136, knobFrames },
-    { "small_knob2_png", Kind::png, 136, 136, knobFrames },
-    { "tiny_knob_png", Kind::png, 86, 86, knobFrames },
     { "swap_off_png", Kind::png, 60, 44 },
     { "swap_on_png", Kind::png, 60, 44 },
     { "button_off_png", Kind::png, 52, 52 },
@@ -180,54 +173,6 @@ TEST (EmbeddedResources, TheLockImageIsReachableByItsFileNameLockPng)
     int size = 0;
     EXPECT_EQ (BinaryData::getNamedResource (resourceName, size), BinaryData::lock_png);
     EXPECT_EQ (size, BinaryData::lock_pngSize);
-}
-
-/** The editor cuts frame i at y = i * frame height and draws it alone, so each
-    knob must sit wholly inside its own frame, and each frame must show a
-    different value. */
-TEST (KnobFilmStrips, EveryFrameHoldsOneWholeKnobAndNoTwoNeighbouringFramesAreAlike)
-{
-    for (const auto& resource : resourceTable)
-    {
-        if (resource.frames == 1)
-            continue;
-
-        SCOPED_TRACE (resource.name);
-        const auto strip = decode (named (resource.name));
-        ASSERT_EQ (strip.getHeight(), resource.frameHeight * resource.frames);
-        const juce::Image::BitmapData pixels (strip, juce::Image::BitmapData::readOnly);
-
-        auto rowIsClear = [&] (int y)
-        {
-            for (int x = 0; x < strip.getWidth(); ++x)
-                if (pixels.getPixelColour (x, y).getAlpha() != 0)
-                    return false;
-            return true;
-        };
-
-        auto framesDiffer = [&] (int a, int b)
-        {
-            for (int y = 0; y < resource.frameHeight; ++y)
-                for (int x = 0; x < strip.getWidth(); ++x)
-                    if (pixels.getPixelColour (x, a * resource.frameHeight + y) != pixels.getPixelColour (x, b * resource.frameHeight + y))
-                        return true;
-            return false;
-        };
-
-        for (int frame = 0; frame < resource.frames; ++frame)
-        {
-            const int top = frame * resource.frameHeight;
-            EXPECT_TRUE (rowIsClear (top)) << "frame " << frame << " touches its upper edge";
-            EXPECT_TRUE (rowIsClear (top + resource.frameHeight - 1)) << "frame " << frame << " touches its lower edge";
-            EXPECT_EQ (pixels.getPixelColour (resource.width / 2, top + resource.frameHeight / 2).getAlpha(), 255)
-                << "frame " << frame << " has no knob in its centre";
-
-            if (frame > 0)
-            {
-                EXPECT_TRUE (framesDiffer (frame - 1, frame)) << "frames " << frame - 1 << " and " << frame << " are identical";
-            }
-        }
-    }
 }
 
 TEST (SkinImages, TheBackgroundIsOpaqueEverywhere)

@@ -67,9 +67,14 @@ namespace
             return image.getClippedImage ({ 0, juce::jlimit (0, count - 1, index) * height, image.getWidth(), height });
         }
 
-        juce::Image frameForValue (const juce::String& name, float value) const
+        /** A knob at a value (the editor paints knobs in code, so they are not skin images). */
+        static juce::Image knobAt (const juce::String& name, float value)
         {
-            return frame (name, (int) ((float) (frameCount (name) - 1) * value));
+            static const std::map<juce::String, KnobStyle (*)()> styles {
+                { "big_knob", bigKnobStyle },     { "white_knob", whiteKnobStyle }, { "white_knob_unipolar", whiteKnobUnipolarStyle },
+                { "small_knob", smallKnobStyle }, { "small_knob2", smallKnob2Style }, { "tiny_knob", tinyKnobStyle },
+            };
+            return renderKnobFrame (styles.at (name)(), value);
         }
 
     private:
@@ -108,22 +113,22 @@ namespace
             paintMonitor (g);
             place (g, "box.png", layout::monitorFrameArea);
 
-            knob (g, "big_knob.png", 163, 59, 0.35f);
-            knob (g, "white_knob.png", 333, 76, 0.72f);
-            knob (g, "tiny_knob.png", 318, 158, 0.2f);
-            knob (g, "tiny_knob.png", 368, 158, 0.5f);
+            knob (g, "big_knob", 163, 59, 0.35f);
+            knob (g, "white_knob", 333, 76, 0.72f);
+            knob (g, "tiny_knob", 318, 158, 0.2f);
+            knob (g, "tiny_knob", 368, 158, 0.5f);
 
             paintKnobRowPanel (g, layout::knobRowPanel);
-            knob (g, "small_knob2.png", 76, 256, 0.12f);
-            knob (g, "small_knob2.png", 162, 256, 0.86f);
-            knob (g, "small_knob.png", 248, 256, 0.5f);
-            knob (g, "small_knob2.png", 334, 256, 0.5f);
+            knob (g, "small_knob2", 76, 256, 0.12f);
+            knob (g, "small_knob2", 162, 256, 0.86f);
+            knob (g, "small_knob", 248, 256, 0.5f);
+            knob (g, "small_knob2", 334, 256, 0.5f);
             paintLinkGlyph (g, { 315.0f, 328.0f, 22.0f, 24.0f });
             button (g, "swap_off.png", 225, 239);
 
-            knob (g, "white_knob.png", 78, 364, 0.5f);
-            knob (g, "white_knob.png", 164, 371, 1.0f);
-            knob (g, "white_knob.png", 250, 364, 0.62f);
+            knob (g, "white_knob", 78, 364, 0.5f);
+            knob (g, "white_knob_unipolar", 164, 371, 1.0f);
+            knob (g, "white_knob", 250, 364, 0.62f);
             button (g, "button_off.png", 354, 357);
             button (g, "button_on.png", 354, 408);
 
@@ -149,7 +154,7 @@ namespace
 
         void knob (juce::Graphics& g, const juce::String& name, int x, int y, float value) const
         {
-            g.drawImageAt (images.frameForValue (name, value), px (x), px (y));
+            g.drawImageAt (ImageSet::knobAt (name, value), px (x), px (y));
         }
 
         void button (juce::Graphics& g, const juce::String& name, int x, int y) const

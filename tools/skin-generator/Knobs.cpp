@@ -267,6 +267,13 @@ KnobStyle whiteKnobStyle()
     return style;
 }
 
+KnobStyle whiteKnobUnipolarStyle()
+{
+    auto style = whiteKnobStyle();
+    style.bipolar = false;
+    return style;
+}
+
 KnobStyle smallKnobStyle()
 {
     KnobStyle style;
@@ -308,30 +315,28 @@ KnobStyle tinyKnobStyle()
     return style;
 }
 
-juce::Image renderKnobStrip (const KnobStyle& style)
+struct KnobFrames::Painter : KnobPainter
 {
-    const KnobPainter painter (style);
-    auto strip = makeCanvas (style.framePx, style.framePx * knobFrameCount);
-    juce::Graphics g (strip);
+    using KnobPainter::KnobPainter;
+};
 
-    for (int frame = 0; frame < knobFrameCount; ++frame)
+KnobFrames::KnobFrames (const KnobStyle& style) : painter (std::make_unique<Painter> (style)), framePx (style.framePx) {}
+
+KnobFrames::~KnobFrames() = default;
+
+juce::Image KnobFrames::render (float value) const
+{
+    auto frame = makeCanvas (framePx, framePx);
     {
-        juce::Graphics::ScopedSaveState state (g);
-        g.setOrigin (0, frame * style.framePx);
-        g.reduceClipRegion (0, 0, style.framePx, style.framePx);
-        painter.paintFrame (g, (float) frame / (float) (knobFrameCount - 1));
+        juce::Graphics g (frame);
+        painter->paintFrame (g, juce::jlimit (0.0f, 1.0f, value));
     }
-
-    quietenTranslucentPixels (strip);
-    return strip;
+    quietenTranslucentPixels (frame);
+    return frame;
 }
 
 juce::Image renderKnobFrame (const KnobStyle& style, float value)
 {
-    const KnobPainter painter (style);
-    auto frame = makeCanvas (style.framePx, style.framePx);
-    juce::Graphics g (frame);
-    painter.paintFrame (g, juce::jlimit (0.0f, 1.0f, value));
-    return frame;
+    return KnobFrames (style).render (value);
 }
 } // namespace skin

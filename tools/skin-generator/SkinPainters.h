@@ -3,6 +3,7 @@
 #include <juce_graphics/juce_graphics.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 /** The painters of the skin images, one function per image family.
@@ -11,10 +12,6 @@
     shows every skin image at half its pixel size), directly in pixels. */
 namespace skin
 {
-/** Every knob film strip holds this many frames, stacked vertically; frame i
-    shows the value i / (knobFrameCount - 1). */
-constexpr int knobFrameCount = 129;
-
 /** How one family of knobs looks. Lengths are fractions of the frame size, so
     a style reads the same whatever strip size it is rendered at. */
 struct KnobStyle
@@ -50,10 +47,34 @@ KnobStyle tinyKnobStyle();
 /** The main panel, 960 x 920. */
 juce::Image renderBackground();
 
-/** A film strip of knobFrameCount frames of style.framePx square pixels. */
-juce::Image renderKnobStrip (const KnobStyle& style);
+/** The white knob of a unipolar control: its value arc starts at the minimum. */
+KnobStyle whiteKnobUnipolarStyle();
 
-/** One frame of a knob (value 0..1); the strip is made of these. */
+/** Paints one knob style at any value, in style.framePx square pixels. What
+    does not move with the value (scale, groove, body, cap) is painted once, when
+    this is made; each frame then adds only the value arc and the pointer, so a
+    frame costs a fraction of the first. */
+class KnobFrames
+{
+public:
+    explicit KnobFrames (const KnobStyle& style);
+    ~KnobFrames();
+
+    /** The knob at a value 0..1 (clamped). */
+    juce::Image render (float value) const;
+
+    int getFramePx() const noexcept { return framePx; }
+
+private:
+    struct Painter;
+    std::unique_ptr<Painter> painter;
+    int framePx;
+
+    KnobFrames (const KnobFrames&) = delete;
+    KnobFrames& operator= (const KnobFrames&) = delete;
+};
+
+/** One frame of a knob (value 0..1). */
 juce::Image renderKnobFrame (const KnobStyle& style, float value);
 
 /** The pre/post swap key, 60 x 44. */
@@ -97,6 +118,6 @@ struct SkinImage
     std::function<juce::Image()> render;
 };
 
-/** All thirty skin images, in a fixed order. */
+/** All the skin images the editor embeds, in a fixed order. */
 std::vector<SkinImage> skinImageTable();
 } // namespace skin

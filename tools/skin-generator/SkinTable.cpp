@@ -9,13 +9,6 @@ namespace
         return { fileName, widthPx, heightPx, 1, std::move (render) };
     }
 
-    SkinImage knobStrip (const char* fileName, KnobStyle (*style)())
-    {
-        const int framePx = style().framePx;
-        return { fileName, framePx, framePx, knobFrameCount, [style]
-                 { return renderKnobStrip (style()); } };
-    }
-
     SkinImage topBar (const char* fileName, TopBarGlyph glyph, bool lit, int widthPx, int heightPx)
     {
         return single (fileName, widthPx, heightPx, [=]
@@ -29,11 +22,6 @@ std::vector<SkinImage> skinImageTable()
 
     return {
         single ("background.png", 960, 920, renderBackground),
-        knobStrip ("big_knob.png", bigKnobStyle),
-        knobStrip ("small_knob.png", smallKnobStyle),
-        knobStrip ("small_knob2.png", smallKnob2Style),
-        knobStrip ("tiny_knob.png", tinyKnobStyle),
-        knobStrip ("white_knob.png", whiteKnobStyle),
         single ("swap_off.png", 60, 44, []
                 { return renderSwapButton (false); }),
         single ("swap_on.png", 60, 44, []
