@@ -157,7 +157,7 @@ TEST (EmbeddedResources, HoldExactlyTheTabledResourcesAndNothingElse)
         embedded.insert (BinaryData::namedResourceList[i]);
 
     EXPECT_EQ (embedded, tabled);
-    EXPECT_EQ (tabled.size(), 49u);
+    EXPECT_EQ (tabled.size(), 44u);
 }
 
 TEST (EmbeddedResources, TheLockImageIsReachableByItsFileNameLockPng)
