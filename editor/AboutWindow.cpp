@@ -74,7 +74,11 @@ void AboutWindow::resized()
 {
     panelX = (getWidth() - panelWidth) / 2;
     panelY = (getHeight() - panelHeight) / 2 + 12;
-    layoutContent();
+
+    // A hidden window is laid out when it is shown: building the logo and the
+    // labels costs more than the rest of the editor's first opening.
+    if (isVisible())
+        layoutContent();
 }
 
 void AboutWindow::setLabel (LabelIndex index, int y, int height, const juce::Font& font, const juce::String& text)
@@ -148,6 +152,7 @@ void AboutWindow::paint (juce::Graphics& g)
 void AboutWindow::showWindow (int newClicksToClose)
 {
     resized();
+    layoutContent();
     animator.fadeIn (this, fadeMs);
     outsideClicks = 0;
     clicksToClose = newClicksToClose;
