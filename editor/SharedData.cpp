@@ -174,6 +174,12 @@ void SharedData::ensureLoaded() const
     }
 }
 
+bool SharedData::isLoaded() const
+{
+    const juce::ScopedLock scope (imageLock);
+    return loaded;
+}
+
 juce::Image SharedData::getImage (ImageId id) const
 {
     if (id < 0 || id >= numImages)
@@ -260,6 +266,11 @@ void SharedData::run()
 
     if (! buildImages (fresh, b, c, &cancelRebuild))
         return;
+
+    // The knob bodies are painted here too on a first run, so that no window
+    // paints them on the message thread.
+    for (int art = 0; art < numKnobArts && ! cancelRebuild.load(); ++art)
+        knobFrames ((KnobArt) art);
 
     {
         const juce::ScopedLock scope (imageLock);

@@ -80,6 +80,9 @@ public:
     /** "background_png", "big_knob_png"... */
     static const char* getResourceName (ImageId id) noexcept;
 
+    /** True once images have been decoded (by a first getImage() or a run). Any thread. */
+    bool isLoaded() const;
+
     /** The current image (null when the artwork lacks it). Any thread. */
     juce::Image getImage (ImageId id) const;
 

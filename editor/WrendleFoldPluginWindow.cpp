@@ -75,6 +75,12 @@ WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processo
     presetDisplayCounter = random.nextInt (4);
     presetDisplayTarget = 10 + random.nextInt (10);
 
+    // The first window of a process does not wait for the skin: it opens with
+    // plain stand-ins behind the loading overlay while the skin is decoded and
+    // the knob bodies painted on the store's thread.
+    const auto& store = processor.getSharedData();
+    skinPending = store != nullptr && ! store->isLoaded();
+
     loadTopBarImages();
     initTopBar();
     initMainControls();
@@ -97,6 +103,9 @@ WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processo
     keepOverlaysOnTop();
 
     setLookAndFeel (&processor.getLookAndFeel());
+
+    if (skinPending)
+        updateGraphics();
 }
 
 WrendleFoldPluginWindow::~WrendleFoldPluginWindow()
@@ -174,7 +183,7 @@ void WrendleFoldPluginWindow::initTopBar()
 
     // 2: the skin background.
     const auto& sharedData = processor.getSharedData();
-    const auto backgroundImage = sharedData != nullptr ? sharedData->getImage (orvel::SharedData::background) : juce::Image();
+    const auto backgroundImage = sharedData != nullptr && ! skinPending ? sharedData->getImage (orvel::SharedData::background) : juce::Image();
     hasBackgroundImage = backgroundImage.isValid();
 
     background.setImage (backgroundImage, juce::RectanglePlacement::stretchToFit);
@@ -302,7 +311,9 @@ void WrendleFoldPluginWindow::setupKnob (orvel::OrvelKnob& knob, juce::RangedAud
     knob.setupParameterKnob (parameter, {}, 1, x, y, juce::Slider::RotaryHorizontalVerticalDrag);
 
     // Without the skin store the knob still takes its logical size and draws a plain dial.
-    if (const auto& sharedData = processor.getSharedData())
+    const auto& sharedData = processor.getSharedData();
+
+    if (sharedData != nullptr && ! skinPending)
         knob.setFramePainter (sharedData->getKnobPainter (art), orvel::SharedData::getKnobFramePx (art));
     else
         knob.setSize (logicalSize, logicalSize);
@@ -328,8 +339,8 @@ void WrendleFoldPluginWindow::initMainControls()
 {
     const auto& params = processor.getParameterSet();
     const auto& sharedData = processor.getSharedData();
-    const auto image = [&sharedData] (orvel::SharedData::ImageId id)
-    { return sharedData != nullptr ? sharedData->getImage (id) : juce::Image(); };
+    const auto image = [&sharedData, this] (orvel::SharedData::ImageId id)
+    { return sharedData != nullptr && ! skinPending ? sharedData->getImage (id) : juce::Image(); };
 
     // 1-2: the monitor block; the frame is added last so it is drawn over the curve.
     monitorFrame.setImage (image (orvel::SharedData::box), juce::RectanglePlacement::stretchToFit);
@@ -778,6 +789,7 @@ void WrendleFoldPluginWindow::updateGraphics()
 
 void WrendleFoldPluginWindow::finishGraphicsUpdate()
 {
+    skinPending = false;
     initTopBar();
     initMainControls();
     loadingOverlay.stopTimer();

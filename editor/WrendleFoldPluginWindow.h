@@ -325,6 +325,7 @@ private:
     juce::Random random;
     bool accelerated = false;
     bool hasBackgroundImage = false;
+    bool skinPending = false; // the first window of a process: the skin is still being decoded
 
     WrendleFoldProcessor& processor;
     WrendleFoldEditor* editor = nullptr;

@@ -101,7 +101,13 @@ struct EditorFixture : ::testing::Test
         return holder;
     }
 
-    static void SetUpTestSuite() { suiteSkinImages() = orvel::SharedData::acquire(); }
+    // Decoded up front, as for every window but a process's first (which opens
+    // with stand-ins while the skin loads; the window tests cover that case).
+    static void SetUpTestSuite()
+    {
+        suiteSkinImages() = orvel::SharedData::acquire();
+        suiteSkinImages()->getImage (orvel::SharedData::background);
+    }
     static void TearDownTestSuite() { suiteSkinImages().reset(); }
 
     void SetUp() override
