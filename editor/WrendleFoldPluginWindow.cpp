@@ -10,6 +10,7 @@
 #include "state/PresetFile.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -352,7 +353,9 @@ void WrendleFoldPluginWindow::initMainControls()
 
     monitor.setBounds (66, 93, 88, 88);
     addAndMakeVisible (monitor);
-    monitor.updateCurve (true, params.foldAmount->getValue(), params.input->getPlainValue(), params.output->getPlainValue());
+    lastPublishedDrive = processor.getMonitorDrive();
+    ticksSinceDriveMoved = std::numeric_limits<int>::max() / 2;
+    monitor.updateCurve (true, monitorDriveToShow(), params.input->getPlainValue(), params.output->getPlainValue());
     updateMonitorActivity();
     addAndMakeVisible (monitorFrame);
 
@@ -595,7 +598,31 @@ void WrendleFoldPluginWindow::syncWidgetsWithParameters()
 
 void WrendleFoldPluginWindow::updateMonitorActivity()
 {
-    monitor.setActive (! processor.getLastBypassRequest());
+    // Without audio nothing reports the bypass the audio thread applied: the
+    // switch says what it will be.
+    const auto bypassed = audioIsLive ? processor.getLastBypassRequest() : processor.getParameterSet().bypass->getValue() < 0.5f;
+    monitor.setActive (! bypassed);
+}
+
+float WrendleFoldPluginWindow::monitorDriveToShow()
+{
+    const auto published = processor.getMonitorDrive();
+
+    if (published != lastPublishedDrive)
+    {
+        lastPublishedDrive = published;
+        ticksSinceDriveMoved = 0;
+    }
+    else if (ticksSinceDriveMoved < std::numeric_limits<int>::max() / 2)
+    {
+        ++ticksSinceDriveMoved;
+    }
+
+    const auto staleTicks = juce::jmax (1, staleDriveMs / juce::jmax (1, processor.getEditorRefreshIntervalMs()));
+    audioIsLive = published > 0.0f && ticksSinceDriveMoved < staleTicks;
+
+    // The fold core's drive for a knob position, before the envelope moves it.
+    return audioIsLive ? published : processor.getParameterSet().foldAmount->getValue() * 14.0f + 1.0f;
 }
 
 void WrendleFoldPluginWindow::refreshFromProcessor()
@@ -603,7 +630,7 @@ void WrendleFoldPluginWindow::refreshFromProcessor()
     syncWidgetsWithParameters();
 
     const auto& params = processor.getParameterSet();
-    monitor.updateCurve (false, processor.getMonitorDrive(), params.input->getPlainValue(), params.output->getPlainValue());
+    monitor.updateCurve (false, monitorDriveToShow(), params.input->getPlainValue(), params.output->getPlainValue());
     updateMonitorActivity();
 
     // A host automation of PrePost rearranges the row at the next tick.

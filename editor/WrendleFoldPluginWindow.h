@@ -268,6 +268,16 @@ private:
     orvel::OrvelLabel* addSectionLabel (const juce::String& text);
     void placeUnder (juce::Label& label, const juce::Component& control, int overlap);
     void updateMonitorActivity();
+    /** The drive the monitor shows: the one the audio thread publishes while it
+        runs, else the one the Fold Amount knob asks for. Counts refresh ticks. */
+    float monitorDriveToShow();
+
+    // Audio counts as running while the published drive keeps moving; once it has
+    // stood still this long (or was never published) the knob's drive is shown.
+    static constexpr int staleDriveMs = 500;
+    float lastPublishedDrive = 0.0f;
+    int ticksSinceDriveMoved = 0;
+    bool audioIsLive = false;
     void finishGraphicsUpdate();
     void keepOverlaysOnTop();
     void showCurrentPreset();

@@ -293,3 +293,107 @@ TEST (LoadingOverlayTest, PaintsAHazeAndADashedFrameSevenUnitsInside)
     // Between dashes (12 on, 12 off) only the haze remains.
     EXPECT_EQ (image.getPixelAt (7 + 18, 7).getAlpha(), 0x8c);
 }
+
+//==============================================================================
+namespace
+{
+/** Whether a pixel shows the amber of a value arc (the dark groove does not). */
+bool isArcAmber (juce::Colour pixel)
+{
+    return pixel.getRed() > 150 && pixel.getRed() > pixel.getBlue() + 80;
+}
+
+/** The pixel on a knob's value arc at an angle (0 = 12 o'clock, clockwise). */
+juce::Colour arcPixel (const juce::Image& frame, float radiusFraction, float angle)
+{
+    const auto size = (float) frame.getWidth();
+    const auto point = juce::Point<float> (size * 0.5f, size * 0.5f).getPointOnCircumference (radiusFraction * size, angle);
+    return frame.getPixelAt (juce::roundToInt (point.x), juce::roundToInt (point.y));
+}
+
+constexpr float pi = juce::MathConstants<float>::pi;
+} // namespace
+
+TEST (KnobArt, EveryKnobIsPaintedWhollyInsideItsFrameAndDifferentValuesLookDifferent)
+{
+    const auto store = orvel::SharedData::acquire();
+
+    for (int i = 0; i < orvel::SharedData::numKnobArts; ++i)
+    {
+        const auto art = (orvel::SharedData::KnobArt) i;
+        SCOPED_TRACE (i);
+        const auto paint = store->getKnobPainter (art);
+        ASSERT_NE (paint, nullptr);
+
+        const auto low = paint (0.0f), middle = paint (0.5f), high = paint (1.0f);
+        const auto size = orvel::SharedData::getKnobFramePx (art);
+        ASSERT_EQ (low.getWidth(), size);
+        ASSERT_EQ (low.getHeight(), size);
+
+        for (int x = 0; x < size; ++x)
+        {
+            EXPECT_EQ (middle.getPixelAt (x, 0).getAlpha(), 0) << "touches its upper edge at " << x;
+            EXPECT_EQ (middle.getPixelAt (x, size - 1).getAlpha(), 0) << "touches its lower edge at " << x;
+        }
+
+        EXPECT_EQ (middle.getPixelAt (size / 2, size / 2).getAlpha(), 255);
+
+        auto differ = [size] (const juce::Image& a, const juce::Image& b)
+        {
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                        return true;
+            return false;
+        };
+        EXPECT_TRUE (differ (low, middle));
+        EXPECT_TRUE (differ (middle, high));
+    }
+}
+
+TEST (KnobArt, TheUnipolarWhiteKnobsArcGrowsFromTheMinimumAndTheBipolarOnesFromTwelveOClock)
+{
+    const auto store = orvel::SharedData::acquire();
+    const auto unipolar = store->getKnobPainter (orvel::SharedData::whiteKnobUnipolar);
+    const auto bipolar = store->getKnobPainter (orvel::SharedData::whiteKnob);
+
+    // Points on the arc: just after the minimum (7:30), at 9 o'clock, and at 3 o'clock.
+    constexpr float radius = 0.405f;
+    const float nearMinimum = -0.7f * pi, nineOClock = -0.5f * pi, threeOClock = 0.5f * pi;
+
+    struct Case
+    {
+        float value;
+        bool nearMinimumLit, nineLit, threeLit;
+    };
+
+    for (const auto& c : { Case { 0.0f, false, false, false }, Case { 0.5f, true, true, false }, Case { 1.0f, true, true, true } })
+    {
+        const auto frame = unipolar (c.value);
+        EXPECT_EQ (isArcAmber (arcPixel (frame, radius, nearMinimum)), c.nearMinimumLit) << c.value;
+        EXPECT_EQ (isArcAmber (arcPixel (frame, radius, nineOClock)), c.nineLit) << c.value;
+        EXPECT_EQ (isArcAmber (arcPixel (frame, radius, threeOClock)), c.threeLit) << c.value;
+    }
+
+    // Input and Output keep the centred arc: nothing lit at 50 %, the right half at 100 %.
+    EXPECT_FALSE (isArcAmber (arcPixel (bipolar (0.5f), radius, nineOClock)));
+    EXPECT_FALSE (isArcAmber (arcPixel (bipolar (1.0f), radius, nineOClock)));
+    EXPECT_TRUE (isArcAmber (arcPixel (bipolar (1.0f), radius, threeOClock)));
+}
+
+TEST (KnobArt, APainterFromAnAdjustedStoreAdjustsItsFramesAsTheImagesAre)
+{
+    orvel::SharedData store;
+    const auto plain = store.getKnobPainter (orvel::SharedData::bigKnob) (0.3f);
+
+    store.setAdjustment (0.3f, 0.0f);
+    store.run();
+    const auto brighter = store.getKnobPainter (orvel::SharedData::bigKnob) (0.3f);
+
+    auto expected = plain.createCopy();
+    orvel::SharedData::adjustImage (expected, 0.3f, 0.0f);
+
+    for (int y = 0; y < plain.getHeight(); y += 7)
+        for (int x = 0; x < plain.getWidth(); x += 7)
+            ASSERT_EQ (brighter.getPixelAt (x, y), expected.getPixelAt (x, y)) << x << ", " << y;
+}

@@ -7,6 +7,7 @@
 #include "editor/WidgetSupport.h"
 
 #include <cmath>
+#include <tuple>
 
 using editortest::mouseEvent;
 
@@ -239,11 +240,9 @@ TEST_F (MainWindowTest, TheMonitorFollowsTheDriveAndGainsAndDimsWhileBypassed)
     EXPECT_EQ (monitor.getBounds(), juce::Rectangle<int> (66, 93, 88, 88));
     EXPECT_TRUE (monitor.isActive());
 
-    // Before any audio the published drive is 0: a flat line through the centre.
+    // Before any audio the monitor shows the knob's fold, not a flat line.
     window->refreshFromProcessor();
-    const auto flat = monitor.getCurve().getBounds();
-    EXPECT_NEAR (flat.getY(), 44.0f, 0.01f);
-    EXPECT_NEAR (flat.getHeight(), 0.0f, 0.01f);
+    EXPECT_GT (monitor.getCurve().getBounds().getHeight(), 40.0f);
 
     // Bypass off, one block processed: the monitor dims.
     params().bypass->setValueNotifyingHost (0.0f);
@@ -255,6 +254,66 @@ TEST_F (MainWindowTest, TheMonitorFollowsTheDriveAndGainsAndDimsWhileBypassed)
     window->refreshFromProcessor();
     EXPECT_FALSE (monitor.isActive());
     processor->releaseResources();
+}
+
+TEST_F (MainWindowTest, WithoutAudioTheMonitorDrawsTheFoldAmountsCurveAndDimsWhenTheBypassSwitchIsOff)
+{
+    auto& monitor = window->getMonitor();
+    const auto inputGain = params().input->getPlainValue(), outputGain = params().output->getPlainValue();
+
+    // Fold Amount at its ends: drive 1 (one unfolded sine) and drive 15.
+    for (const auto& [normalised, drive] : { std::pair { 0.0f, 1.0f }, std::pair { 1.0f, 15.0f } })
+    {
+        params().foldAmount->setValueNotifyingHost (normalised);
+        window->refreshFromProcessor();
+
+        WaveShaperMonitor expected;
+        expected.setBounds (monitor.getBounds());
+        expected.updateCurve (true, drive, inputGain, outputGain);
+        EXPECT_EQ (monitor.getCurve().getBounds(), expected.getCurve().getBounds()) << "drive " << drive;
+        EXPECT_TRUE (monitor.isActive());
+
+        // Painted: lit pixels well away from the centre line.
+        const auto image = editortest::paintToImage (monitor);
+        int litOffCentre = 0;
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (std::abs (y - image.getHeight() / 2) > 15 && image.getPixelAt (x, y).getAlpha() > 128)
+                    ++litOffCentre;
+        EXPECT_GT (litOffCentre, 20) << "drive " << drive;
+    }
+
+    params().bypass->setValueNotifyingHost (0.0f);
+    window->refreshFromProcessor();
+    EXPECT_FALSE (monitor.isActive()) << "bypassed before any audio";
+    params().bypass->setValueNotifyingHost (1.0f);
+    window->refreshFromProcessor();
+    EXPECT_TRUE (monitor.isActive());
+}
+
+TEST_F (MainWindowTest, TheMixKnobsArcStartsAtItsMinimum)
+{
+    auto& mix = knob ("Mix");
+    ASSERT_EQ (mix.getWidth(), 62);
+
+    auto amberAt = [] (const juce::Image& image, float angle)
+    {
+        const auto centre = juce::Point<float> (31.0f, 31.0f);
+        const auto point = centre.getPointOnCircumference (0.405f * 62.0f, angle);
+        const auto pixel = image.getPixelAt (juce::roundToInt (point.x), juce::roundToInt (point.y));
+        return pixel.getRed() > 150 && pixel.getRed() > pixel.getBlue() + 80;
+    };
+
+    constexpr auto pi = juce::MathConstants<float>::pi;
+
+    // At 9 o'clock (a third of the way) and at 3 o'clock (two thirds).
+    for (const auto& [value, nineLit, threeLit] : { std::tuple { 0.0, false, false }, std::tuple { 0.5, true, false }, std::tuple { 1.0, true, true } })
+    {
+        mix.setValue (value, juce::dontSendNotification);
+        const auto image = editortest::paintToImage (mix);
+        EXPECT_EQ (amberAt (image, -0.5f * pi), nineLit) << value;
+        EXPECT_EQ (amberAt (image, 0.5f * pi), threeLit) << value;
+    }
 }
 
 //==============================================================================
@@ -401,4 +460,28 @@ TEST_F (MainWindowTest, OpeningAndClosingTheEditorManyTimesLeavesTheProcessorWor
     processor->processBlock (buffer, midi);
     EXPECT_TRUE (std::isfinite (buffer.getMagnitude (0, 64)));
     processor->releaseResources();
+}
+
+//==============================================================================
+TEST (FirstWindowTest, TheFirstWindowOfAProcessOpensWithStandInsBehindTheLoadingOverlayAndThenShowsTheSkin)
+{
+    // No other holder: this processor's skin store is new and not decoded yet.
+    auto processor = std::make_unique<WrendleFoldProcessor> (editortest::refusingNewsAddress());
+    ASSERT_NE (processor->getSharedData(), nullptr);
+    ASSERT_FALSE (processor->getSharedData()->isLoaded()) << "another holder kept the store";
+
+    auto editor = std::make_unique<WrendleFoldEditor> (*processor);
+    auto* window = editor->getMainWindow();
+    EXPECT_TRUE (window->getLoadingOverlay().isVisible());
+
+    ASSERT_TRUE (editortest::pumpUntil ([window] { return ! window->getLoadingOverlay().isVisible(); }, 10000));
+    EXPECT_TRUE (processor->getSharedData()->isLoaded());
+
+    // The skinned window: the knobs take their artwork's size and paint it.
+    const auto image = editortest::paintToImage (*window);
+    EXPECT_NE (image.getPixelAt (10, 200), juce::Colour (0xff2c2c2d)) << "the stand-in ground is still showing";
+
+    editor.reset();
+    processor.reset();
+    editortest::pumpPending();
 }
