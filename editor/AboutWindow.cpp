@@ -131,7 +131,7 @@ void AboutWindow::layoutContent()
     setLabel (copyrightLabel, y + 333, 42, plain14, utf8 (copyrightText));
 
     addChildComponent (bubble);
-    bubble.setBounds (x + 15, y + 77, w - 30, 40);
+    bubble.setBounds (x + 15, y + 72, w - 30, 48);
     bubble.setText (curiousText);
     bubble.setFont (plain14);
     bubble.addMouseListener (this, true);

@@ -98,19 +98,23 @@ void OrvelButton::setDisplayScale (int newScale)
 
 void OrvelButton::placeLockIndicator()
 {
+    // The padlock sits on the button's upper right corner, half outside it, so
+    // the LED and the icon in the middle stay in view.
+    constexpr int size = 11;
+
     if (auto* parent = getParentComponent())
     {
         if (lockIndicator.getParentComponent() != parent)
             parent->addChildComponent (lockIndicator);
 
-        lockIndicator.setBounds (getX() + 2, getY() + 2, 13, 13);
+        lockIndicator.setBounds (getRight() - size + 4, getY() - 4, size, size);
     }
     else
     {
         if (lockIndicator.getParentComponent() != this)
             addChildComponent (lockIndicator);
 
-        lockIndicator.setBounds (2, 2, 13, 13);
+        lockIndicator.setBounds (getWidth() - size, 0, size, size);
     }
 
     refreshLockIndicator();

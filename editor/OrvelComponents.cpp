@@ -140,26 +140,33 @@ void OrvelBubble::paint (juce::Graphics& g)
 
     g.setFont (font);
 
+    // The text keeps its line breaks and stays clear of the edges; the body is
+    // opaque so whatever lies behind never shows through the words.
+    const auto lines = juce::jmax (1, juce::StringArray::fromLines (text).size());
+    auto drawText = [&] (juce::Rectangle<int> area)
+    {
+        g.setColour (findColour (juce::TooltipWindow::textColourId));
+        g.drawFittedText (text, area.reduced (textPaddingX, textPaddingY), juce::Justification::centred, lines, 1.0f);
+    };
+
     if (! speechBubble)
     {
         const auto bounds = getLocalBounds().toFloat().reduced (0.5f);
-        g.setColour (background);
+        g.setColour (background.withAlpha (1.0f));
         g.fillRoundedRectangle (bounds, 4.0f);
         g.setColour (outline);
         g.drawRoundedRectangle (bounds, 4.0f, 1.0f);
-        g.setColour (findColour (juce::TooltipWindow::textColourId));
-        g.drawText (text, getLocalBounds(), juce::Justification::centred, true);
+        drawText (getLocalBounds());
         return;
     }
 
     juce::Path bubble;
     bubble.addBubble (bodyArea, getLocalBounds().toFloat(), arrowTip, 4.0f, 5.0f);
-    g.setColour (background);
+    g.setColour (background.withAlpha (1.0f));
     g.fillPath (bubble);
     g.setColour (outline);
     g.strokePath (bubble, juce::PathStrokeType (1.2f));
-    g.setColour (findColour (juce::TooltipWindow::textColourId));
-    g.drawText (text, bodyArea.toNearestInt(), juce::Justification::centred, true);
+    drawText (bodyArea.toNearestInt());
 }
 
 } // namespace orvel

@@ -66,6 +66,9 @@ public:
 
     explicit OrvelBubble (float value);
 
+    /** Room kept between the text and the bubble's edges. */
+    static constexpr int textPaddingX = 6, textPaddingY = 3;
+
     void setText (const juce::String& newText);
     const juce::String& getText() const noexcept { return text; }
     void setFont (const juce::Font& newFont);

@@ -592,6 +592,53 @@ juce::Rectangle<int> OrvelKnob::getBoundsInBubbleHost() const
     return host->getLocalArea (getParentComponent(), getBounds());
 }
 
+juce::Rectangle<int> OrvelKnob::placeBubble (juce::Rectangle<int> preferred) const
+{
+    auto* host = getBubbleHost();
+
+    if (bubbleObstacles == nullptr || host == nullptr)
+        return preferred;
+
+    const auto obstacles = bubbleObstacles();
+    const auto area = host->getLocalBounds();
+
+    auto isClear = [&] (juce::Rectangle<int> place)
+    {
+        if (! area.contains (place))
+            return false;
+
+        for (const auto& text : obstacles.texts)
+            if (text.intersects (place))
+                return false;
+
+        for (const auto& frame : obstacles.frames)
+            if (frame.intersects (place) && ! frame.contains (place))
+                return false;
+
+        return true;
+    };
+
+    const auto knob = getBoundsInBubbleHost();
+    const auto w = preferred.getWidth(), h = preferred.getHeight();
+    const auto centredX = knob.getCentreX() - w / 2, centredY = knob.getCentreY() - h / 2;
+    constexpr int gap = 2;
+
+    const juce::Rectangle<int> candidates[] = {
+        preferred,
+        { centredX, knob.getY() - h - gap, w, h },
+        { knob.getRight() + gap, centredY, w, h },
+        { knob.getX() - w - gap, centredY, w, h },
+        { centredX, knob.getBottom() + gap, w, h },
+    };
+
+    for (const auto& place : candidates)
+        if (isClear (place))
+            return place;
+
+    // Over the knob's own middle: it hides only the knob being turned.
+    return juce::Rectangle<int> (centredX, centredY, w, h).constrainedWithin (area);
+}
+
 void OrvelKnob::showValueBubble()
 {
     auto* host = getBubbleHost();
@@ -613,10 +660,10 @@ void OrvelKnob::showValueBubble()
     bubble.font = getLookAndFeel().getSliderPopupFont (*this);
 
     const auto textWidth = bubble.font.getStringWidth (bubble.text);
-    bubble.setBounds (knob.getX() + (int) bubbleOffset.x + (knob.getWidth() - textWidth - 20) / 2,
-                      knob.getY() + knob.getHeight() + (int) bubbleOffset.y + 5,
-                      textWidth + 21,
-                      (int) (bubble.font.getHeight() * 1.6f + 3.0f));
+    bubble.setBounds (placeBubble ({ knob.getX() + (int) bubbleOffset.x + (knob.getWidth() - textWidth - 20) / 2,
+                                     knob.getY() + knob.getHeight() + (int) bubbleOffset.y + 5,
+                                     textWidth + 21,
+                                     (int) (bubble.font.getHeight() * 1.6f + 3.0f) }));
     bubble.toFront (false);
     bubble.repaint();
 
@@ -654,9 +701,9 @@ void OrvelKnob::showEditBubble()
     bubble.editor.setText (parameter != nullptr ? parameter->getText (parameter->getValue(), 12)
                                                 : getTextFromValue (getValue()),
                            false);
-    bubble.setBounds (knob.getX() + (int) bubbleOffset.x - (width - knob.getWidth()) / 2,
-                      knob.getY() + knob.getHeight() + (int) bubbleOffset.y + 5,
-                      width, 28);
+    bubble.setBounds (placeBubble ({ knob.getX() + (int) bubbleOffset.x - (width - knob.getWidth()) / 2,
+                                     knob.getY() + knob.getHeight() + (int) bubbleOffset.y + 5,
+                                     width, 28 }));
     bubble.toFront (false);
 
     if (bubble.getAlpha() <= 0.0f || ! bubble.isVisible())

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace orvel
 {
@@ -102,6 +103,21 @@ public:
     int editBubbleWidth = -1;
     juce::Point<float> bubbleOffset { 0.0f, 0.0f };
     bool leftHandedMouse = false;
+
+    /** What a bubble must keep clear of, in the bubble host's coordinates:
+        texts it may not cover, and frames it may sit wholly inside or outside of
+        but never across. Without them a bubble opens where bubbleOffset says. */
+    struct BubbleObstacles
+    {
+        std::vector<juce::Rectangle<int>> texts;
+        std::vector<juce::Rectangle<int>> frames;
+    };
+    std::function<BubbleObstacles()> bubbleObstacles;
+
+    /** Where a bubble of the given bounds (its preferred place) opens: there
+        when that is clear, else the first clear place of: just above the knob,
+        right of it, left of it, below it, over its middle. */
+    juce::Rectangle<int> placeBubble (juce::Rectangle<int> preferred) const;
 
     // Lock and random flags.
     bool lockable = false;

@@ -88,16 +88,20 @@ void OrvelTopNotificationAmount::paint (juce::Graphics& g)
     if (unreadCount <= 0)
         return;
 
-    const auto w = getWidth(), h = getHeight();
+    // A dot on the bell's shoulder: round, with a dark rim that parts it from
+    // the bell, and the count in small bold digits.
+    const auto diameter = (float) juce::jmin (getWidth(), getHeight());
+    const auto dot = juce::Rectangle<float> (diameter, diameter).withCentre (getLocalBounds().toFloat().getCentre());
 
+    g.setColour (juce::Colour (0xff1f2020));
+    g.fillEllipse (dot);
     g.setColour (fillColour);
-    g.fillRoundedRectangle (1.0f, 1.0f, (float) juce::jmax (0, w - 2), (float) juce::jmax (0, h - 2),
-                            (float) cornerSize);
+    g.fillEllipse (dot.reduced (1.0f));
 
     g.setColour (textColour);
-    g.setFont (OrvelLookAndFeel::regularFont (12.0f));
-    g.drawText (juce::String (unreadCount), 2, 2, juce::jmax (0, w - 4), juce::jmax (0, h - 4),
-                juce::Justification::centred, true);
+    g.setFont (OrvelLookAndFeel::boldFont (diameter * 0.75f));
+    g.drawText (unreadCount > 9 ? juce::String ("9+") : juce::String (unreadCount), dot.translated (0.0f, 0.5f),
+                juce::Justification::centred, false);
 }
 
 } // namespace orvel

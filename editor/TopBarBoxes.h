@@ -49,9 +49,8 @@ private:
     A count of 0 or less draws nothing at all, so the badge can stay in place
     permanently.
 
-    In the top bar it is 11 x 16: the red shape is then 9 x 14 and the digits sit
-    in 7 x 12, so a count of two or more digits is shortened by JUCE's ellipsis
-    rule rather than overflowing the shape.
+    It draws a round red dot as large as the component's smaller side, with a
+    dark rim; counts above 9 read "9+".
 
     It ignores the mouse, for itself and its children, so the bell beneath still
     gets the click.

@@ -262,9 +262,9 @@ void WrendleFoldPluginWindow::initTopBar()
     setupCommandButton (newsButton, bellOffImage, bellOnImage, 384, 13, topBarIconSize, "Notifications",
                         [this] { showNews(); });
 
-    unreadBadge.setBounds (newsButton.getX() + 12, newsButton.getY() - 3, 10, 20);
+    // A small dot on the bell's upper right shoulder.
+    unreadBadge.setBounds (newsButton.getX() + 12, newsButton.getY() - 3, unreadBadgeSize, unreadBadgeSize);
     unreadBadge.setUnreadCount (processor.getNotifications().unreadFlag());
-    unreadBadge.setSize (11, 16);
     unreadBadge.repaint();
     addAndMakeVisible (unreadBadge);
 
@@ -430,6 +430,7 @@ void WrendleFoldPluginWindow::applyKnobDisplaySettings()
         knob->bubbleFadeLimit = 0.94f;
         knob->editBubbleWidth = 70;
         knob->bubbleOffset = { 0.0f, (float) -(knob->getHeight() + 36) };
+        knob->bubbleObstacles = [this] { return getBubbleObstacles(); };
         knob->leftHandedMouse = leftHanded;
     }
 
@@ -448,6 +449,30 @@ void WrendleFoldPluginWindow::applyButtonSettings()
         button->setDisplayScale (2);
         button->leftHandedMouse = leftHanded;
     }
+}
+
+orvel::OrvelKnob::BubbleObstacles WrendleFoldPluginWindow::getBubbleObstacles() const
+{
+    orvel::OrvelKnob::BubbleObstacles obstacles;
+
+    // The words themselves, not the (wider) label boxes.
+    for (const auto& group : labelGroups)
+    {
+        for (const auto* label : group)
+        {
+            if (! label->isVisible() || label->getText().isEmpty())
+                continue;
+
+            const auto font = label->getFont();
+            const auto text = juce::Rectangle<int> (juce::roundToInt (font.getStringWidthFloat (label->getText())) + 2,
+                                                    juce::roundToInt (font.getHeight()));
+            obstacles.texts.push_back (label->getJustificationType().appliedToRectangle (text, label->getBounds()));
+        }
+    }
+
+    obstacles.frames.push_back (knobRowPanel.getBounds());
+    obstacles.frames.push_back (monitorFrame.getBounds());
+    return obstacles;
 }
 
 //==============================================================================

@@ -64,6 +64,8 @@ public:
 
     /** Width of the news panel under the bell. */
     static constexpr int newsPanelWidth = 300;
+    /** The unread badge, a round dot over the bell's upper right shoulder. */
+    static constexpr int unreadBadgeSize = 10;
 
     /** Where the top bar sends the user on the web. */
     struct WebAddresses
@@ -178,6 +180,7 @@ public:
 
     //==============================================================================
     const juce::Array<orvel::OrvelKnob*>& getKnobs() const noexcept { return knobs; }
+    const juce::Component& getKnobRowPanel() const noexcept { return knobRowPanel; }
     const juce::Array<orvel::OrvelButton*>& getParameterButtons() const noexcept { return parameterButtons; }
     orvel::OrvelKnob* findKnob (const juce::String& parameterName) const;
     orvel::OrvelButton* findParameterButton (const juce::String& parameterName) const;
@@ -266,6 +269,8 @@ private:
     void applyButtonSettings();
     void createSectionLabels();
     orvel::OrvelLabel* addSectionLabel (const juce::String& text);
+    /** The section labels' words and the panel frames, for the knobs' bubbles. */
+    orvel::OrvelKnob::BubbleObstacles getBubbleObstacles() const;
     void placeUnder (juce::Label& label, const juce::Component& control, int overlap);
     void updateMonitorActivity();
     /** The drive the monitor shows: the one the audio thread publishes while it

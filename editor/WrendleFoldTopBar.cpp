@@ -332,7 +332,7 @@ void WrendleFoldPluginWindow::showNews()
 
     newsWindow.showNotices (1);
 
-    unreadBadge.setSize (11, 16);
+    unreadBadge.setSize (unreadBadgeSize, unreadBadgeSize);
     unreadBadge.setUnreadCount (0);
     unreadBadge.repaint();
 

@@ -260,7 +260,7 @@ TEST_F (TopBarTest, ControlsSitWhereTheTableSaysInAddingOrderWithTheirTooltips)
         { &topBarButton (B::randomize), { 345, 10, 25, 25 }, "Randomizer" },
         { &window->getTopBox (1), { 379, 9, 92, 29 }, nullptr },
         { &topBarButton (B::news), { 384, 13, 20, 20 }, "Notifications" },
-        { &window->getUnreadBadge(), { 396, 10, 11, 16 }, nullptr },
+        { &window->getUnreadBadge(), { 396, 10, 10, 10 }, nullptr },
         { &topBarButton (B::options), { 414, 13, 20, 20 }, "Options" },
         { &topBarButton (B::bypass), { 444, 13, 20, 20 }, "Bypass" },
     };
@@ -402,7 +402,7 @@ TEST_F (TopBarTest, TheBellListsTheUnreadNoticeClearsTheBadgeAndListsItAgainNext
         EXPECT_EQ (entry->getLink(), notifications.getNotice (0).link);
         EXPECT_TRUE (news.isVisible());
         EXPECT_EQ (badge.getUnreadCount(), 0);
-        EXPECT_EQ (badge.getBounds(), juce::Rectangle<int> (396, 10, 11, 16));
+        EXPECT_EQ (badge.getBounds(), juce::Rectangle<int> (396, 10, 10, 10));
         EXPECT_EQ (notifications.unreadFlag(), 0);
         EXPECT_EQ (notifications.getNumNotices(), 1) << "the notices stay";
 

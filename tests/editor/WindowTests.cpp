@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <tuple>
+#include <vector>
 
 using editortest::mouseEvent;
 
@@ -316,6 +317,39 @@ TEST_F (MainWindowTest, TheMixKnobsArcStartsAtItsMinimum)
     }
 }
 
+TEST_F (MainWindowTest, ALockedButtonsPadlockLeavesItsLedAndIconInView)
+{
+    for (const auto* name : { "Soft Clip", "PrePost" })
+    {
+        auto& target = button (name);
+        target.setToggleState (true, juce::dontSendNotification);
+        const auto face = target.getBounds();
+        const auto unlocked = editortest::paintToImage (*window);
+
+        target.performMenuAction (orvel::lockItem);
+        editortest::pumpPending();
+        ASSERT_TRUE (target.getLockIndicator().isVisible()) << name;
+        const auto locked = editortest::paintToImage (*window);
+
+        // The middle of the face (the LED, the swap glyph) is untouched...
+        const auto middle = face.withSizeKeepingCentre (face.getWidth() / 2, face.getHeight() / 2);
+        for (int y = middle.getY(); y < middle.getBottom(); ++y)
+            for (int x = middle.getX(); x < middle.getRight(); ++x)
+                ASSERT_EQ (locked.getPixelAt (x, y), unlocked.getPixelAt (x, y)) << name << " at " << x << ", " << y;
+
+        // ...and the padlock shows.
+        const auto padlock = target.getLockIndicator().getBounds();
+        int changed = 0;
+        for (int y = padlock.getY(); y < padlock.getBottom(); ++y)
+            for (int x = padlock.getX(); x < padlock.getRight(); ++x)
+                changed += locked.getPixelAt (x, y) != unlocked.getPixelAt (x, y) ? 1 : 0;
+        EXPECT_GT (changed, 10) << name;
+
+        target.performMenuAction (orvel::unlockItem);
+        editortest::pumpPending();
+    }
+}
+
 //==============================================================================
 TEST_F (MainWindowTest, TheLockListFollowsTheWidgetsKnobsFirstThenButtons)
 {
@@ -409,6 +443,40 @@ TEST_F (MainWindowTest, APressOnTheBackgroundClosesOpenValueBubbles)
 
     window->mouseDown (mouseEvent (*window, { 20.0f, 440.0f }, juce::ModifierKeys::leftButtonModifier));
     ASSERT_TRUE (editortest::pumpUntil ([bubble] { return ! bubble->isVisible(); }, 2000));
+}
+
+TEST_F (MainWindowTest, ValueAndEntryBubblesKeepClearOfTheSectionLabelsAndTheKnobRowsFrame)
+{
+    // Where each label's word is drawn (its box is wider than the word).
+    std::vector<std::pair<juce::String, juce::Rectangle<int>>> words;
+    for (const auto* label : window->getSectionLabels())
+    {
+        const auto font = label->getFont();
+        const auto word = juce::Rectangle<int> (juce::roundToInt (font.getStringWidthFloat (label->getText())),
+                                                juce::roundToInt (font.getHeight()) - 2);
+        words.emplace_back (label->getText(), label->getJustificationType().appliedToRectangle (word, label->getBounds()));
+    }
+
+    const auto panel = window->getKnobRowPanel().getBounds();
+
+    for (auto* k : window->getKnobs())
+    {
+        k->showValueBubble();
+        k->performMenuAction (orvel::editValueItem);
+
+        for (const auto* bubble : { k->getValueBubble(), k->getEditBubble() })
+        {
+            ASSERT_NE (bubble, nullptr) << k->getParameterName();
+            const auto area = bubble->getBounds();
+            EXPECT_TRUE (window->getLocalBounds().contains (area)) << k->getParameterName();
+            EXPECT_TRUE (! area.intersects (panel) || panel.contains (area)) << k->getParameterName() << " across the panel frame";
+
+            for (const auto& [text, word] : words)
+                EXPECT_FALSE (area.intersects (word)) << k->getParameterName() << " covers " << text;
+        }
+
+        k->hideBubbles (0);
+    }
 }
 
 TEST_F (MainWindowTest, TheEditorPaintsItsPanelWithoutArtworkOrWithIt)
