@@ -10,7 +10,8 @@ namespace orvel
 {
 
 /**
-    A rotary control drawn from a film strip (frames stacked vertically). It works
+    A rotary control drawn from a film strip (frames stacked vertically) or from
+    frames a painter makes on demand (the product's knobs). It works
     on the parameter's normalised value (range 0..1) and never talks to the
     processor: its owner listens to it as slider and action listener, forwards
     value changes to the parameter inside change gestures and moves the knob on

@@ -18,8 +18,10 @@ namespace orvel
 
     The images are decoded from the embedded PNGs on first use, already adjusted
     to the brightness and contrast set by then (a host scanning plug-ins creates
-    instances that never open a window, and the knob film strips alone are tens
-    of megabytes once decoded). run() decodes them afresh, adjusts
+    instances that never open a window). The knobs are not images: each style is
+    painted in code, its body once per process, and getKnobPainter() hands out
+    painters that adjust their frames as the images are adjusted. run() decodes
+    the images afresh (and paints the knob bodies when none are yet), adjusts
     all but the swap images when brightness or contrast is not zero, swaps them in
     and then runs the completion action with the message thread's rights: on the
     rebuild thread it holds the message-manager lock while the action runs, so
@@ -77,7 +79,7 @@ public:
     /** The live store, or a new one when no instance holds it any more. */
     static std::shared_ptr<SharedData> acquire();
 
-    /** "background_png", "big_knob_png"... */
+    /** "background_png", "box_png"... */
     static const char* getResourceName (ImageId id) noexcept;
 
     /** True once images have been decoded (by a first getImage() or a run). Any thread. */

@@ -423,7 +423,7 @@ void WrendleFoldPluginWindow::applyKnobDisplaySettings()
         knob->removeActionListener (this);
         knob->addActionListener (this);
 
-        // The film strips are drawn at twice the logical resolution.
+        // The knob frames are painted at twice the logical resolution.
         knob->setDisplayScale (2);
 
         knob->popupPlacement = 2;
