@@ -175,10 +175,11 @@ public:
     /** Clears every voice's memories. */
     void reset() noexcept;
 
-    /** Runs `numFrames` oversampled frames in place, switching toward
-        `wantInverted` if the topology in use differs. */
+    /** Runs `numFrames` interleaved stereo oversampled frames (left, right,
+        left, ...) in place, switching toward `wantInverted` if the topology in
+        use differs. */
     template <bool linearEnvelope>
-    void process (float* left, float* right, int numFrames, bool wantInverted,
+    void process (float* frames, int numFrames, bool wantInverted,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
     /** The topology in use, or the one being switched to. */
@@ -199,11 +200,11 @@ private:
     }
 
     template <bool inverted, bool linearEnvelope>
-    void runVoice (float* left, float* right, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
+    void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
         auto& voice = voices[inverted ? 1 : 0];
         for (int i = 0; i < numFrames; ++i)
-            voice.template processFrame<inverted, linearEnvelope> (left[i], right[i], nextControls (foldAmount, feedback, autoGain));
+            voice.template processFrame<inverted, linearEnvelope> (frames[2 * i], frames[2 * i + 1], nextControls (foldAmount, feedback, autoGain));
     }
 
     FoldVoice voices[2]; // Normal, Inverted
@@ -216,7 +217,7 @@ private:
 };
 
 template <bool linearEnvelope>
-void FoldCore::process (float* left, float* right, int numFrames, bool wantInverted,
+void FoldCore::process (float* frames, int numFrames, bool wantInverted,
                         RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
 {
     const int goal = wantInverted ? switchLength : 0;
@@ -235,22 +236,22 @@ void FoldCore::process (float* left, float* right, int numFrames, bool wantInver
         for (; i < numFrames && switchPosition != goal; ++i)
         {
             const auto controls = nextControls (foldAmount, feedback, autoGain);
-            auto normalLeft = left[i], normalRight = right[i];
-            auto invertedLeft = left[i], invertedRight = right[i];
+            auto normalLeft = frames[2 * i], normalRight = frames[2 * i + 1];
+            auto invertedLeft = normalLeft, invertedRight = normalRight;
             voices[0].processFrame<false, linearEnvelope> (normalLeft, normalRight, controls);
             voices[1].processFrame<true, linearEnvelope> (invertedLeft, invertedRight, controls);
 
             switchPosition += step;
             const auto share = (float) switchPosition * shareStep;
-            left[i] = normalLeft + (invertedLeft - normalLeft) * share;
-            right[i] = normalRight + (invertedRight - normalRight) * share;
+            frames[2 * i] = normalLeft + (invertedLeft - normalLeft) * share;
+            frames[2 * i + 1] = normalRight + (invertedRight - normalRight) * share;
         }
     }
 
     if (wantInverted)
-        runVoice<true, linearEnvelope> (left + i, right + i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<true, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
     else
-        runVoice<false, linearEnvelope> (left + i, right + i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<false, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
 }
 
 } // namespace orvel

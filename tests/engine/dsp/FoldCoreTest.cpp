@@ -57,12 +57,16 @@ namespace
         /** Runs `frames` frames of a 500 Hz sine (continuing its phase) in pieces of `split`. */
         std::vector<float> run (int frames, bool wantInverted, int split)
         {
-            std::vector<float> left ((size_t) frames), right ((size_t) frames);
+            std::vector<float> interleaved (2 * (size_t) frames);
             for (auto n = 0; n < frames; ++n, ++position)
-                left[(size_t) n] = right[(size_t) n] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
+                interleaved[2 * (size_t) n] = interleaved[2 * (size_t) n + 1] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
 
             for (int start = 0; start < frames; start += split)
-                core.process<false> (left.data() + start, right.data() + start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+
+            std::vector<float> left ((size_t) frames);
+            for (size_t n = 0; n < left.size(); ++n)
+                left[n] = interleaved[2 * n];
             return left;
         }
 
