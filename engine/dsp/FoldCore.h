@@ -2,6 +2,8 @@
 
 #include "dsp/BiquadFilter.h"
 #include "dsp/EnvelopeFollower.h"
+#include "dsp/FastMath.h"
+#include "dsp/Float4.h"
 #include "dsp/RampedValue.h"
 #include "dsp/StateVariableFilter.h"
 
@@ -12,16 +14,21 @@ namespace orvel
 {
 
 /** The per-frame values every topology shares: the drive from Fold Amount,
-    the feedback weight from Feedback and the auto-gain. */
+    the feedback weight from Feedback and the auto-gain; and the weight the
+    Inverted loop uses, which depends on nothing else. While no ramp glides
+    they are computed once per block. */
 struct FoldFrameControls
 {
     float baseDrive;
     float feedbackWeight;
     float autoGain;
+    float invertedWeight;
 };
 
 /** The sine folder with its envelope, filters, DC blocker and feedback loop in
-    one topology, one oversampled frame at a time.
+    one topology, one oversampled frame at a time, both channels side by side
+    in one vector (the feedback loop runs through the previous frame, so frames
+    cannot run side by side). sin and erf are fastSin and fastErf.
 
     "Normal" adds the feedback memory before the folder and runs the filters
     after the DC blocker; "Inverted" runs the filters before the folder and
@@ -48,7 +55,7 @@ struct FoldVoice
     StateVariableFilter lowPass, highPass, dcBlocker;
     BiquadFilter feedbackLowPass;
     EnvelopeFollower envelope;
-    float memory[2]{};
+    Float4 memory;      // the feedback memory: left, right, left, right
     float drive = 1.0f; // of the last frame
 
     /** The feedback weight actually used for `weight` when the loop also
@@ -67,20 +74,16 @@ struct FoldVoice
         return knee + excess * room / (excess + room);
     }
 
+    /** One frame: lanes 0 and 1 of `x` are the left and right samples, and
+        so are those of the result (lanes 2 and 3 mean nothing). */
     template <bool inverted, bool linearEnvelope>
-    void processFrame (float& left, float& right, const FoldFrameControls& controls) noexcept
+    Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
-        auto l = left;
-        auto r = right;
-
         if constexpr (!inverted)
-        {
-            l = std::clamp (l + memory[0], -6.0f, 6.0f);
-            r = std::clamp (r + memory[1], -6.0f, 6.0f);
-        }
+            x = clampToSix (x + memory);
 
         auto d = controls.baseDrive;
-        const auto e = (l + r) * 2.5f;
+        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
         const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
         if (g > 0.0f)
             d += (20.0f - d) * g;
@@ -89,39 +92,32 @@ struct FoldVoice
         drive = d;
 
         if constexpr (inverted)
-        {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-        }
+            x = highPass.processFrame (lowPass.processFrame (x));
 
-        const auto a = controls.autoGain;
-        l = std::sin (d * l) * a;
-        r = std::sin (d * r) * a;
-
-        dcBlocker.processFrame (l, r);
+        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
+        x = dcBlocker.processFrame (x);
 
         float weight;
         if constexpr (inverted)
         {
-            l = std::clamp (l + memory[0], -6.0f, 6.0f);
-            r = std::clamp (r + memory[1], -6.0f, 6.0f);
-            weight = limitWeight (controls.feedbackWeight, 1.0f);
+            x = clampToSix (x + memory);
+            weight = controls.invertedWeight;
         }
         else
         {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-            weight = limitWeight (controls.feedbackWeight, d * a);
+            x = highPass.processFrame (lowPass.processFrame (x));
+            weight = limitWeight (controls.feedbackWeight, d * controls.autoGain);
         }
 
-        auto fbLeft = l * weight;
-        auto fbRight = r * weight;
+        const auto fb = x * Float4::broadcast (weight);
+        auto fbLeft = fb.lane (0);
+        auto fbRight = fb.lane (1);
         feedbackLowPass.processFrame (fbLeft, fbRight);
-        memory[0] = settle (std::erf (fbLeft));
-        memory[1] = settle (std::erf (fbRight));
+        const auto memoryLeft = settle (fastErf (fbLeft));
+        const auto memoryRight = settle (fastErf (fbRight));
+        memory = Float4::lanes (memoryLeft, memoryRight, memoryLeft, memoryRight);
 
-        left = l;
-        right = r;
+        return x;
     }
 
     /** Clears every memory: filters, feedback and envelope. */
@@ -130,6 +126,10 @@ struct FoldVoice
 private:
     // The loop dies out instead of lingering in tiny values.
     static float settle (float memoryValue) noexcept { return std::abs (memoryValue) < 3.5e-5f ? 0.0f : memoryValue; }
+
+    // x second: a NaN passes through as std::clamp lets it, so that a state gone
+    // bad shows at the output and gets cleared there.
+    static Float4 clampToSix (Float4 x) noexcept { return min (Float4::broadcast (6.0f), max (Float4::broadcast (-6.0f), x)); }
 };
 
 /** The fold chain's core at the oversampled rate: one FoldVoice per topology
@@ -196,15 +196,27 @@ private:
     {
         const auto f = foldAmount.advance();
         const auto u = feedback.advance();
-        return { f * 14.0f + 1.0f, u * u * u * 0.94f, autoGain.advance() };
+        const auto weight = u * u * u * 0.94f;
+        return { f * 14.0f + 1.0f, weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
     }
 
     template <bool inverted, bool linearEnvelope>
     void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
         auto& voice = voices[inverted ? 1 : 0];
+
+        if (foldAmount.isGliding() || feedback.isGliding() || autoGain.isGliding())
+        {
+            for (int i = 0; i < numFrames; ++i)
+                voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
+                    .storeLowPair (frames + 2 * i);
+            return;
+        }
+
+        // Idle ramps give their targets at every advance: the controls hold for the block.
+        const auto controls = nextControls (foldAmount, feedback, autoGain);
         for (int i = 0; i < numFrames; ++i)
-            voice.template processFrame<inverted, linearEnvelope> (frames[2 * i], frames[2 * i + 1], nextControls (foldAmount, feedback, autoGain));
+            voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
     }
 
     FoldVoice voices[2]; // Normal, Inverted
@@ -236,15 +248,13 @@ void FoldCore::process (float* frames, int numFrames, bool wantInverted,
         for (; i < numFrames && switchPosition != goal; ++i)
         {
             const auto controls = nextControls (foldAmount, feedback, autoGain);
-            auto normalLeft = frames[2 * i], normalRight = frames[2 * i + 1];
-            auto invertedLeft = normalLeft, invertedRight = normalRight;
-            voices[0].processFrame<false, linearEnvelope> (normalLeft, normalRight, controls);
-            voices[1].processFrame<true, linearEnvelope> (invertedLeft, invertedRight, controls);
+            const auto x = Float4::loadPairTwice (frames + 2 * i);
+            const auto normal = voices[0].processFrame<false, linearEnvelope> (x, controls);
+            const auto inverted = voices[1].processFrame<true, linearEnvelope> (x, controls);
 
             switchPosition += step;
-            const auto share = (float) switchPosition * shareStep;
-            frames[2 * i] = normalLeft + (invertedLeft - normalLeft) * share;
-            frames[2 * i + 1] = normalRight + (invertedRight - normalRight) * share;
+            const auto share = Float4::broadcast ((float) switchPosition * shareStep);
+            (normal + (inverted - normal) * share).storeLowPair (frames + 2 * i);
         }
     }
 
