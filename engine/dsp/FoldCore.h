@@ -82,14 +82,7 @@ struct FoldVoice
         if constexpr (!inverted)
             x = clampToSix (x + memory);
 
-        auto d = controls.baseDrive;
-        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
-        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
-        if (g > 0.0f)
-            d += (20.0f - d) * g;
-        else if (g < 0.0f)
-            d -= (1.0f - d) * g;
-        drive = d;
+        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
 
         if constexpr (inverted)
             x = highPass.processFrame (lowPass.processFrame (x));
@@ -97,35 +90,83 @@ struct FoldVoice
         x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
         x = dcBlocker.processFrame (x);
 
-        float weight;
         if constexpr (inverted)
         {
             x = clampToSix (x + memory);
-            weight = controls.invertedWeight;
+            feedBack (x, controls.invertedWeight);
         }
         else
         {
             x = highPass.processFrame (lowPass.processFrame (x));
-            weight = limitWeight (controls.feedbackWeight, d * controls.autoGain);
+            feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain));
         }
 
-        const auto fb = x * Float4::broadcast (weight);
-        auto fbLeft = fb.lane (0);
-        auto fbRight = fb.lane (1);
-        feedbackLowPass.processFrame (fbLeft, fbRight);
-        const auto memoryLeft = settle (fastErf (fbLeft));
-        const auto memoryRight = settle (fastErf (fbRight));
-        memory = Float4::lanes (memoryLeft, memoryRight, memoryLeft, memoryRight);
-
         return x;
+    }
+
+    /** The Inverted topology on `numFrames` interleaved frames with fixed
+        controls, in two passes: the folder, which depends on the input only,
+        for the whole block, then the feedback loop. Each frame gets exactly
+        what processFrame<true> gives it; the first pass has no loop through
+        the previous frame, so its frames overlap in the processor. */
+    template <bool linearEnvelope>
+    void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    {
+        const auto autoGain = Float4::broadcast (controls.autoGain);
+        for (int i = 0; i < numFrames; ++i)
+        {
+            auto x = Float4::loadPairTwice (frames + 2 * i);
+            const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+            x = highPass.processFrame (lowPass.processFrame (x));
+            x = fastSin (Float4::broadcast (d) * x) * autoGain;
+            dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
+        }
+
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + memory);
+            x.storeLowPair (frames + 2 * i);
+            feedBack (x, controls.invertedWeight);
+        }
     }
 
     /** Clears every memory: filters, feedback and envelope. */
     void reset() noexcept;
 
 private:
+    /** The drive of this frame: the base drive pushed toward 20 or 1 by the envelope. */
+    template <bool linearEnvelope>
+    float nextDrive (Float4 x, float baseDrive) noexcept
+    {
+        auto d = baseDrive;
+        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
+        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
+        if (g > 0.0f)
+            d += (20.0f - d) * g;
+        else if (g < 0.0f)
+            d -= (1.0f - d) * g;
+        drive = d;
+        return d;
+    }
+
+    /** The next feedback memory from the output `x` and the feedback weight. */
+    void feedBack (Float4 x, float weight) noexcept
+    {
+        const auto fb = x * Float4::broadcast (weight);
+        auto fbLeft = fb.lane (0);
+        auto fbRight = fb.lane (1);
+        feedbackLowPass.processFrame (fbLeft, fbRight);
+        // The vector erf has no branches, which the loop's unpredictable values
+        // would otherwise mispredict.
+        memory = settle (fastErf (Float4::lanes (fbLeft, fbRight, fbLeft, fbRight)));
+    }
+
     // The loop dies out instead of lingering in tiny values.
-    static float settle (float memoryValue) noexcept { return std::abs (memoryValue) < 3.5e-5f ? 0.0f : memoryValue; }
+    static Float4 settle (Float4 memoryValue) noexcept
+    {
+        const auto magnitude = memoryValue & Float4::broadcast (floatFromBits (0x7fffffffu));
+        return select (magnitude < Float4::broadcast (3.5e-5f), Float4(), memoryValue);
+    }
 
     // x second: a NaN passes through as std::clamp lets it, so that a state gone
     // bad shows at the output and gets cleared there.
@@ -215,6 +256,12 @@ private:
 
         // Idle ramps give their targets at every advance: the controls hold for the block.
         const auto controls = nextControls (foldAmount, feedback, autoGain);
+        if constexpr (inverted)
+        {
+            voice.template processInverted<linearEnvelope> (frames, numFrames, controls);
+            return;
+        }
+
         for (int i = 0; i < numFrames; ++i)
             voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
     }
