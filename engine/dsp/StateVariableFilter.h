@@ -4,6 +4,7 @@
 #include "dsp/RampedValue.h"
 
 #include <cassert>
+#include <type_traits>
 
 namespace orvel
 {
@@ -108,27 +109,7 @@ public:
         const auto lp = state2 + gv * bp;
         (lp + gv * bp).store (s2);
 
-        switch (mode)
-        {
-            case lowPass:
-                return lp;
-            case bandPass:
-                return bp;
-            case highPass:
-                return hp;
-            case normalisedBandPass:
-                return Float4::broadcast (r2) * bp;
-            case peak:
-                return x + Float4::broadcast (peakGain) * Float4::broadcast (r2) * bp;
-            case notch:
-                return x - Float4::broadcast (r2) * bp;
-            case allPass:
-                return x - Float4::broadcast (2.0f * r2) * bp;
-            case lowMinusHigh:
-                return lp - hp;
-            default:
-                return {};
-        }
+        return output (x, lp, bp, hp);
     }
 
     bool isGliding() const noexcept
@@ -155,6 +136,22 @@ private:
         const float lp = s2[c] + g * bp;
         s2[c] = lp + g * bp;
 
+        return output (x, lp, bp, hp);
+    }
+
+    /** The selected mode's output from the input and the three responses;
+        for float and for Float4 alike. */
+    template <typename V>
+    V output (V x, V lp, V bp, V hp) const noexcept
+    {
+        const auto k = [] (float value)
+        {
+            if constexpr (std::is_same_v<V, float>)
+                return value;
+            else
+                return V::broadcast (value);
+        };
+
         switch (mode)
         {
             case lowPass:
@@ -164,17 +161,17 @@ private:
             case highPass:
                 return hp;
             case normalisedBandPass:
-                return r2 * bp;
+                return k (r2) * bp;
             case peak:
-                return x + peakGain * r2 * bp;
+                return x + k (peakGain) * k (r2) * bp;
             case notch:
-                return x - r2 * bp;
+                return x - k (r2) * bp;
             case allPass:
-                return x - 2.0f * r2 * bp;
+                return x - k (2.0f * r2) * bp;
             case lowMinusHigh:
                 return lp - hp;
             default:
-                return 0.0f;
+                return V{};
         }
     }
 
