@@ -177,7 +177,7 @@ void WrendleFoldProcessor::prepareAllOversamplers()
     {
         mainOversamplers.prepare (index, preparedBlockSize);
         softClipStage.select (index);
-        softClipStage.prepare (orvel::OversamplerBank::factorForIndex (index) * preparedBlockSize);
+        softClipStage.prepare (preparedBlockSize);
     }
 
     oversamplersPreparedForBlockSize = preparedBlockSize;
@@ -436,8 +436,8 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
     drift.process (left, right, numFrames);
 
     mainOversamplers.processRoundTrip (oversamplingIndex, left, right, numFrames,
-                                       [this] (juce::dsp::AudioBlock<float>& oversampled)
-                                       { runFoldCore (oversampled); });
+                                       [this] (float* frames, int numOversampledFrames)
+                                       { runFoldCore (frames, numOversampledFrames); });
 
     auto& outputGain = params.output->smoothedPlain();
     if (dryNeeded)
@@ -463,13 +463,9 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
     softClipStage.process (left, right, numFrames, params.softClip->smoothed().getRamp());
 }
 
-void WrendleFoldProcessor::runFoldCore (juce::dsp::AudioBlock<float>& oversampled) noexcept
+void WrendleFoldProcessor::runFoldCore (float* frames, int numFrames) noexcept
 {
-    auto* left = oversampled.getChannelPointer (0);
-    auto* right = oversampled.getChannelPointer (1);
-    const auto frames = (int) oversampled.getNumSamples();
-
-    if (frames <= 0)
+    if (numFrames <= 0)
         return;
 
     // The envelope law is fixed for a block: pick the loop once.
@@ -478,9 +474,9 @@ void WrendleFoldProcessor::runFoldCore (juce::dsp::AudioBlock<float>& oversample
     auto& feedback = params.feedback->smoothedPlain().getRamp();
 
     if (envelopeLinear.load (std::memory_order_relaxed))
-        foldCore.process<true> (left, right, frames, wantInverted, foldAmount, feedback, autoGain);
+        foldCore.process<true> (frames, numFrames, wantInverted, foldAmount, feedback, autoGain);
     else
-        foldCore.process<false> (left, right, frames, wantInverted, foldAmount, feedback, autoGain);
+        foldCore.process<false> (frames, numFrames, wantInverted, foldAmount, feedback, autoGain);
 
     monitorDrive.store (foldCore.getDrive(), std::memory_order_relaxed);
 }

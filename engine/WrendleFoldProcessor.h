@@ -157,7 +157,7 @@ private:
     void processAroundPreparations (float* left, float* right, int numFrames) noexcept;
     void processChain (float* left, float* right, int numFrames) noexcept;
     void processWetPath (float* left, float* right, int numFrames) noexcept;
-    void runFoldCore (juce::dsp::AudioBlock<float>& oversampled) noexcept;
+    void runFoldCore (float* frames, int numFrames) noexcept;
     void applyPreparationFade (float* left, float* right, int numFrames) noexcept;
     void silenceNonFiniteOutput (float* left, float* right, int numFrames) noexcept;
     void applyStoredUserSettings();

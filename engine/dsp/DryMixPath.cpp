@@ -46,7 +46,7 @@ void DryMixPath::reset() noexcept
 void DryMixPath::process (float* left, float* right, int numFrames) noexcept
 {
     // Nothing to do between up- and downsampling: the round trip alone gives the phase.
-    bank.processRoundTrip (oversamplerIndex, left, right, numFrames, [] (juce::dsp::AudioBlock<float>&) {});
+    bank.processRoundTrip (oversamplerIndex, left, right, numFrames, [] (float*, int) {});
 
     for (auto& phase : phases)
     {

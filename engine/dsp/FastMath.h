@@ -148,13 +148,17 @@ namespace fastmath
         return interval == 0 ? 0.0f : (float) interval * 0.5f + 0.25f;
     }
 
+    /** c[0] t^7 + ... + c[7]: the upper six terms in Estrin's form, then two
+        Horner steps. Horner's seven dependent multiply-and-adds become four,
+        which matters where erf lies on a feedback loop and its latency, not
+        its throughput, sets the pace; the last steps, which set the rounding,
+        stay Horner's. */
     template <typename V>
     V evaluateErfPolynomial (V t, const V (&c)[8]) noexcept
     {
-        auto p = c[0];
-        for (int k = 1; k < 8; ++k)
-            p = p * t + c[k];
-        return p;
+        const auto t2 = t * t;
+        const auto upper = ((c[0] * t + c[1]) * t2 + (c[2] * t + c[3])) * t2 + (c[4] * t + c[5]);
+        return (upper * t + c[6]) * t + c[7];
     }
 } // namespace fastmath
 

@@ -13,7 +13,7 @@ void FoldVoice::reset() noexcept
     dcBlocker.reset (true);
     feedbackLowPass.reset();
     envelope.reset();
-    memory[0] = memory[1] = 0.0f;
+    memory = Float4();
 }
 
 FoldCore::FoldCore() noexcept

@@ -2,6 +2,8 @@
 
 #include "dsp/BiquadFilter.h"
 #include "dsp/EnvelopeFollower.h"
+#include "dsp/FastMath.h"
+#include "dsp/Float4.h"
 #include "dsp/RampedValue.h"
 #include "dsp/StateVariableFilter.h"
 
@@ -12,16 +14,21 @@ namespace orvel
 {
 
 /** The per-frame values every topology shares: the drive from Fold Amount,
-    the feedback weight from Feedback and the auto-gain. */
+    the feedback weight from Feedback and the auto-gain; and the weight the
+    Inverted loop uses, which depends on nothing else. While no ramp glides
+    they are computed once per block. */
 struct FoldFrameControls
 {
     float baseDrive;
     float feedbackWeight;
     float autoGain;
+    float invertedWeight;
 };
 
 /** The sine folder with its envelope, filters, DC blocker and feedback loop in
-    one topology, one oversampled frame at a time.
+    one topology, one oversampled frame at a time, both channels side by side
+    in one vector (the feedback loop runs through the previous frame, so frames
+    cannot run side by side). sin and erf are fastSin and fastErf.
 
     "Normal" adds the feedback memory before the folder and runs the filters
     after the DC blocker; "Inverted" runs the filters before the folder and
@@ -48,7 +55,7 @@ struct FoldVoice
     StateVariableFilter lowPass, highPass, dcBlocker;
     BiquadFilter feedbackLowPass;
     EnvelopeFollower envelope;
-    float memory[2]{};
+    Float4 memory;      // the feedback memory: left, right, left, right
     float drive = 1.0f; // of the last frame
 
     /** The feedback weight actually used for `weight` when the loop also
@@ -67,69 +74,103 @@ struct FoldVoice
         return knee + excess * room / (excess + room);
     }
 
+    /** One frame: lanes 0 and 1 of `x` are the left and right samples, and
+        so are those of the result (lanes 2 and 3 mean nothing). */
     template <bool inverted, bool linearEnvelope>
-    void processFrame (float& left, float& right, const FoldFrameControls& controls) noexcept
+    Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
-        auto l = left;
-        auto r = right;
-
         if constexpr (!inverted)
-        {
-            l = std::clamp (l + memory[0], -6.0f, 6.0f);
-            r = std::clamp (r + memory[1], -6.0f, 6.0f);
-        }
+            x = clampToSix (x + memory);
 
-        auto d = controls.baseDrive;
-        const auto e = (l + r) * 2.5f;
-        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
-        if (g > 0.0f)
-            d += (20.0f - d) * g;
-        else if (g < 0.0f)
-            d -= (1.0f - d) * g;
-        drive = d;
+        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+
+        if constexpr (inverted)
+            x = highPass.processFrame (lowPass.processFrame (x));
+
+        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
+        x = dcBlocker.processFrame (x);
 
         if constexpr (inverted)
         {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-        }
-
-        const auto a = controls.autoGain;
-        l = std::sin (d * l) * a;
-        r = std::sin (d * r) * a;
-
-        dcBlocker.processFrame (l, r);
-
-        float weight;
-        if constexpr (inverted)
-        {
-            l = std::clamp (l + memory[0], -6.0f, 6.0f);
-            r = std::clamp (r + memory[1], -6.0f, 6.0f);
-            weight = limitWeight (controls.feedbackWeight, 1.0f);
+            x = clampToSix (x + memory);
+            feedBack (x, controls.invertedWeight);
         }
         else
         {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-            weight = limitWeight (controls.feedbackWeight, d * a);
+            x = highPass.processFrame (lowPass.processFrame (x));
+            feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain));
         }
 
-        auto fbLeft = l * weight;
-        auto fbRight = r * weight;
-        feedbackLowPass.processFrame (fbLeft, fbRight);
-        memory[0] = settle (std::erf (fbLeft));
-        memory[1] = settle (std::erf (fbRight));
+        return x;
+    }
 
-        left = l;
-        right = r;
+    /** The Inverted topology on `numFrames` interleaved frames with fixed
+        controls, in two passes: the folder, which depends on the input only,
+        for the whole block, then the feedback loop. Each frame gets exactly
+        what processFrame<true> gives it; the first pass has no loop through
+        the previous frame, so its frames overlap in the processor. */
+    template <bool linearEnvelope>
+    void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    {
+        const auto autoGain = Float4::broadcast (controls.autoGain);
+        for (int i = 0; i < numFrames; ++i)
+        {
+            auto x = Float4::loadPairTwice (frames + 2 * i);
+            const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+            x = highPass.processFrame (lowPass.processFrame (x));
+            x = fastSin (Float4::broadcast (d) * x) * autoGain;
+            dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
+        }
+
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + memory);
+            x.storeLowPair (frames + 2 * i);
+            feedBack (x, controls.invertedWeight);
+        }
     }
 
     /** Clears every memory: filters, feedback and envelope. */
     void reset() noexcept;
 
 private:
+    /** The drive of this frame: the base drive pushed toward 20 or 1 by the envelope. */
+    template <bool linearEnvelope>
+    float nextDrive (Float4 x, float baseDrive) noexcept
+    {
+        auto d = baseDrive;
+        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
+        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
+        if (g > 0.0f)
+            d += (20.0f - d) * g;
+        else if (g < 0.0f)
+            d -= (1.0f - d) * g;
+        drive = d;
+        return d;
+    }
+
+    /** The next feedback memory from the output `x` and the feedback weight. */
+    void feedBack (Float4 x, float weight) noexcept
+    {
+        const auto fb = x * Float4::broadcast (weight);
+        auto fbLeft = fb.lane (0);
+        auto fbRight = fb.lane (1);
+        feedbackLowPass.processFrame (fbLeft, fbRight);
+        // The vector erf has no branches, which the loop's unpredictable values
+        // would otherwise mispredict.
+        memory = settle (fastErf (Float4::lanes (fbLeft, fbRight, fbLeft, fbRight)));
+    }
+
     // The loop dies out instead of lingering in tiny values.
-    static float settle (float memoryValue) noexcept { return std::abs (memoryValue) < 3.5e-5f ? 0.0f : memoryValue; }
+    static Float4 settle (Float4 memoryValue) noexcept
+    {
+        const auto magnitude = memoryValue & Float4::broadcast (floatFromBits (0x7fffffffu));
+        return select (magnitude < Float4::broadcast (3.5e-5f), Float4(), memoryValue);
+    }
+
+    // x second: a NaN passes through as std::clamp lets it, so that a state gone
+    // bad shows at the output and gets cleared there.
+    static Float4 clampToSix (Float4 x) noexcept { return min (Float4::broadcast (6.0f), max (Float4::broadcast (-6.0f), x)); }
 };
 
 /** The fold chain's core at the oversampled rate: one FoldVoice per topology
@@ -175,10 +216,11 @@ public:
     /** Clears every voice's memories. */
     void reset() noexcept;
 
-    /** Runs `numFrames` oversampled frames in place, switching toward
-        `wantInverted` if the topology in use differs. */
+    /** Runs `numFrames` interleaved stereo oversampled frames (left, right,
+        left, ...) in place, switching toward `wantInverted` if the topology in
+        use differs. */
     template <bool linearEnvelope>
-    void process (float* left, float* right, int numFrames, bool wantInverted,
+    void process (float* frames, int numFrames, bool wantInverted,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
     /** The topology in use, or the one being switched to. */
@@ -195,15 +237,33 @@ private:
     {
         const auto f = foldAmount.advance();
         const auto u = feedback.advance();
-        return { f * 14.0f + 1.0f, u * u * u * 0.94f, autoGain.advance() };
+        const auto weight = u * u * u * 0.94f;
+        return { f * 14.0f + 1.0f, weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
     }
 
     template <bool inverted, bool linearEnvelope>
-    void runVoice (float* left, float* right, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
+    void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
         auto& voice = voices[inverted ? 1 : 0];
+
+        if (foldAmount.isGliding() || feedback.isGliding() || autoGain.isGliding())
+        {
+            for (int i = 0; i < numFrames; ++i)
+                voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
+                    .storeLowPair (frames + 2 * i);
+            return;
+        }
+
+        // Idle ramps give their targets at every advance: the controls hold for the block.
+        const auto controls = nextControls (foldAmount, feedback, autoGain);
+        if constexpr (inverted)
+        {
+            voice.template processInverted<linearEnvelope> (frames, numFrames, controls);
+            return;
+        }
+
         for (int i = 0; i < numFrames; ++i)
-            voice.template processFrame<inverted, linearEnvelope> (left[i], right[i], nextControls (foldAmount, feedback, autoGain));
+            voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
     }
 
     FoldVoice voices[2]; // Normal, Inverted
@@ -216,7 +276,7 @@ private:
 };
 
 template <bool linearEnvelope>
-void FoldCore::process (float* left, float* right, int numFrames, bool wantInverted,
+void FoldCore::process (float* frames, int numFrames, bool wantInverted,
                         RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
 {
     const int goal = wantInverted ? switchLength : 0;
@@ -235,22 +295,20 @@ void FoldCore::process (float* left, float* right, int numFrames, bool wantInver
         for (; i < numFrames && switchPosition != goal; ++i)
         {
             const auto controls = nextControls (foldAmount, feedback, autoGain);
-            auto normalLeft = left[i], normalRight = right[i];
-            auto invertedLeft = left[i], invertedRight = right[i];
-            voices[0].processFrame<false, linearEnvelope> (normalLeft, normalRight, controls);
-            voices[1].processFrame<true, linearEnvelope> (invertedLeft, invertedRight, controls);
+            const auto x = Float4::loadPairTwice (frames + 2 * i);
+            const auto normal = voices[0].processFrame<false, linearEnvelope> (x, controls);
+            const auto inverted = voices[1].processFrame<true, linearEnvelope> (x, controls);
 
             switchPosition += step;
-            const auto share = (float) switchPosition * shareStep;
-            left[i] = normalLeft + (invertedLeft - normalLeft) * share;
-            right[i] = normalRight + (invertedRight - normalRight) * share;
+            const auto share = Float4::broadcast ((float) switchPosition * shareStep);
+            (normal + (inverted - normal) * share).storeLowPair (frames + 2 * i);
         }
     }
 
     if (wantInverted)
-        runVoice<true, linearEnvelope> (left + i, right + i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<true, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
     else
-        runVoice<false, linearEnvelope> (left + i, right + i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<false, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
 }
 
 } // namespace orvel

@@ -1,6 +1,6 @@
 #include "dsp/SoftClipStage.h"
 
-#include <cmath>
+#include "dsp/FastMath.h"
 
 namespace orvel
 {
@@ -23,39 +23,33 @@ void SoftClipStage::reset() noexcept
 
 void SoftClipStage::process (float* left, float* right, int numFrames, RampedValue& softClip) noexcept
 {
-    bank.processRoundTrip (index, left, right, numFrames, [&softClip] (juce::dsp::AudioBlock<float>& upsampled)
-                           { shape (upsampled, softClip); });
+    bank.processRoundTrip (index, left, right, numFrames, [&softClip] (float* frames, int numOversampledFrames)
+                           { shape (frames, numOversampledFrames, softClip); });
 }
 
-void SoftClipStage::shape (juce::dsp::AudioBlock<float>& block, RampedValue& softClip) noexcept
+void SoftClipStage::shape (float* frames, int numFrames, RampedValue& softClip) noexcept
 {
-    const auto numSamples = block.getNumSamples();
-
-    if (block.getNumChannels() < 2 || numSamples == 0)
-        return;
-
-    float* left = block.getChannelPointer (0);
-    float* right = block.getChannelPointer (1);
+    const auto numSamples = 2 * numFrames;
 
     if (!softClip.isGliding())
     {
         if (softClip.current > 0.0f)
         {
-            for (size_t i = 0; i < numSamples; ++i)
-            {
-                left[i] = std::erf (left[i]);
-                right[i] = std::erf (right[i]);
-            }
+            int i = 0;
+            for (; i + 4 <= numSamples; i += 4)
+                fastErf (Float4::load (frames + i)).store (frames + i);
+            for (; i < numSamples; ++i)
+                frames[i] = fastErf (frames[i]);
         }
 
         return;
     }
 
-    for (size_t i = 0; i < numSamples; ++i)
+    for (int i = 0; i < numSamples; i += 2)
     {
         const float s = softClip.advance();
-        left[i] = (1.0f - s) * left[i] + s * std::erf (left[i]);
-        right[i] = (1.0f - s) * right[i] + s * std::erf (right[i]);
+        frames[i] = (1.0f - s) * frames[i] + s * fastErf (frames[i]);
+        frames[i + 1] = (1.0f - s) * frames[i + 1] + s * fastErf (frames[i + 1]);
     }
 }
 

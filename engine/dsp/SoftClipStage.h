@@ -3,8 +3,6 @@
 #include "dsp/OversamplerBank.h"
 #include "dsp/RampedValue.h"
 
-#include <juce_dsp/juce_dsp.h>
-
 namespace orvel
 {
 
@@ -15,7 +13,8 @@ namespace orvel
     parameter's smoothed value): while it glides, each oversampled frame blends
     (1 − s) × x + s × erf (x) with s advanced once per oversampled frame, so a
     10 ms ramp set up at the base rate lasts 10 ms / factor. When it is idle,
-    erf is applied when its value is above 0 and nothing otherwise.
+    erf is applied when its value is above 0 and nothing otherwise. erf is
+    fastErf, two oversampled frames per vector.
 
     Pitfalls:
     - The stage up- and downsamples whether the switch is on or off, so its
@@ -50,10 +49,9 @@ public:
     /** The selected oversampler's round-trip latency in base-rate samples. */
     float getLatencyInSamples() const noexcept { return bank.get (index).getLatencyInSamples(); }
 
-    juce::dsp::Oversampling<float>& getOversampler (int oversamplerIndex) noexcept { return bank.get (oversamplerIndex); }
-
 private:
-    static void shape (juce::dsp::AudioBlock<float>& block, RampedValue& softClip) noexcept;
+    /** erf (or the blend toward it) on `numFrames` interleaved stereo frames. */
+    static void shape (float* frames, int numFrames, RampedValue& softClip) noexcept;
 
     OversamplerBank bank;
     int index = 0;

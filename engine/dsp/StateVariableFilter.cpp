@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace orvel
 {
@@ -50,8 +51,8 @@ void StateVariableFilter::prepare (double newSampleRate) noexcept
 
 void StateVariableFilter::reset (bool recomputeCoefficients) noexcept
 {
-    s1[0] = s1[1] = 0.0f;
-    s2[0] = s2[1] = 0.0f;
+    std::fill (std::begin (s1), std::end (s1), 0.0f);
+    std::fill (std::begin (s2), std::end (s2), 0.0f);
 
     cutoffRamp.prepare (sampleRate, rampTimeSeconds);
     resonanceRamp.prepare (sampleRate, rampTimeSeconds);

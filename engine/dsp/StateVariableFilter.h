@@ -1,8 +1,10 @@
 #pragma once
 
+#include "dsp/Float4.h"
 #include "dsp/RampedValue.h"
 
 #include <cassert>
+#include <type_traits>
 
 namespace orvel
 {
@@ -90,6 +92,26 @@ public:
         right = tick (right, 1);
     }
 
+    /** Both channels of one frame in one vector: lanes 0 and 1 are the left
+        and right samples (lanes 2 and 3 are carried along and mean nothing).
+        The same results as processFrame (left, right). */
+    Float4 processFrame (Float4 x) noexcept
+    {
+        if (isGliding())
+            advanceRampsAndUpdateCoefficients();
+
+        const auto gv = Float4::broadcast (g);
+        auto state1 = Float4::load (s1);
+        auto state2 = Float4::load (s2);
+        const auto hp = (x - Float4::broadcast (r2PlusG) * state1 - state2) * Float4::broadcast (denominatorInverse);
+        const auto bp = state1 + gv * hp;
+        (bp + gv * hp).store (s1);
+        const auto lp = state2 + gv * bp;
+        (lp + gv * bp).store (s2);
+
+        return output (x, lp, bp, hp);
+    }
+
     bool isGliding() const noexcept
     {
         return cutoffRamp.isGliding() || resonanceRamp.isGliding() || gainRamp.isGliding();
@@ -114,6 +136,22 @@ private:
         const float lp = s2[c] + g * bp;
         s2[c] = lp + g * bp;
 
+        return output (x, lp, bp, hp);
+    }
+
+    /** The selected mode's output from the input and the three responses;
+        for float and for Float4 alike. */
+    template <typename V>
+    V output (V x, V lp, V bp, V hp) const noexcept
+    {
+        const auto k = [] (float value)
+        {
+            if constexpr (std::is_same_v<V, float>)
+                return value;
+            else
+                return V::broadcast (value);
+        };
+
         switch (mode)
         {
             case lowPass:
@@ -123,17 +161,17 @@ private:
             case highPass:
                 return hp;
             case normalisedBandPass:
-                return r2 * bp;
+                return k (r2) * bp;
             case peak:
-                return x + peakGain * r2 * bp;
+                return x + k (peakGain) * k (r2) * bp;
             case notch:
-                return x - r2 * bp;
+                return x - k (r2) * bp;
             case allPass:
-                return x - 2.0f * r2 * bp;
+                return x - k (2.0f * r2) * bp;
             case lowMinusHigh:
                 return lp - hp;
             default:
-                return 0.0f;
+                return V{};
         }
     }
 
@@ -148,8 +186,10 @@ private:
     float g = 0.0f;
     float r = 1.0f;
     float peakGain = 0.01f;
-    float s1[2]{};
-    float s2[2]{};
+    // Lanes 0 and 1 hold the channels' memories; 2 and 3 are where the vector
+    // form carries its unused lanes.
+    alignas (16) float s1[4]{};
+    alignas (16) float s2[4]{};
     RampedValue cutoffRamp;
     RampedValue resonanceRamp;
     RampedValue gainRamp;

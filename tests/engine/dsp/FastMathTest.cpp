@@ -121,7 +121,7 @@ namespace
     }
 
     // erf rounds to ±1 beyond ±3.919205904, so the polynomial ranges end there.
-    // Measured maximum over every float (stride 1): 1.21 ulps.
+    // Measured maximum over every float (stride 1): 1.22 ulps.
     TEST (FastMath, ErfIsWithinOneAndAQuarterUlpsOfLibmOverEveryFloat)
     {
         const RangeCase cases[] = {

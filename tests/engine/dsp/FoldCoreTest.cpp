@@ -57,12 +57,16 @@ namespace
         /** Runs `frames` frames of a 500 Hz sine (continuing its phase) in pieces of `split`. */
         std::vector<float> run (int frames, bool wantInverted, int split)
         {
-            std::vector<float> left ((size_t) frames), right ((size_t) frames);
+            std::vector<float> interleaved (2 * (size_t) frames);
             for (auto n = 0; n < frames; ++n, ++position)
-                left[(size_t) n] = right[(size_t) n] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
+                interleaved[2 * (size_t) n] = interleaved[2 * (size_t) n + 1] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
 
             for (int start = 0; start < frames; start += split)
-                core.process<false> (left.data() + start, right.data() + start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+
+            std::vector<float> left ((size_t) frames);
+            for (size_t n = 0; n < left.size(); ++n)
+                left[n] = interleaved[2 * n];
             return left;
         }
 
@@ -111,6 +115,46 @@ namespace
 
         for (size_t i = 1; i < outputs.size(); ++i)
             EXPECT_EQ (outputs[i], outputs[0]) << i;
+    }
+
+    TEST (FoldCore, TheWholeBlockInvertedPathGivesExactlyWhatTheFrameByFramePathGives)
+    {
+        // Idle ramps take the two-pass block path; a ramp that glides without
+        // moving (step 0) forces the frame-by-frame one with the same controls.
+        for (bool linear : { false, true })
+        {
+            CoreRig block, frames;
+            for (auto* rig : { &block, &frames })
+            {
+                rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
+                rig->feedback.setImmediate (0.95f);
+            }
+            frames.feedback.countdown = 1 << 30;
+            frames.feedback.step = 0.0f;
+
+            std::vector<float> signal (2 * 3000);
+            for (size_t n = 0; n < signal.size(); ++n)
+                signal[n] = 0.8f * (float) std::sin (0.013 * (double) n) + (n % 2 == 0 ? 0.1f : -0.2f);
+
+            auto viaBlock = signal, viaFrames = signal;
+            for (int start = 0; start < 3000; start += 300)
+            {
+                if (linear)
+                {
+                    block.core.process<true> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
+                    frames.core.process<true> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
+                }
+                else
+                {
+                    block.core.process<false> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
+                    frames.core.process<false> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
+                }
+            }
+
+            ASSERT_TRUE (frames.feedback.isGliding());
+            EXPECT_EQ (viaBlock, viaFrames) << (linear ? "linear" : "constant step");
+            EXPECT_EQ (block.core.getDrive(), frames.core.getDrive());
+        }
     }
 
 } // namespace
