@@ -1,7 +1,9 @@
 #pragma once
 
 #include "OrvelProcessor.h"
+#include "SilenceWatch.h"
 #include "WrendleFoldParameters.h"
+#include "binding/ClapProcessorExtensions.h"
 #include "dsp/BiquadFilter.h"
 #include "dsp/DriftStage.h"
 #include "dsp/DryDelayLine.h"
@@ -24,8 +26,14 @@ class OrvelLookAndFeel;
 class SharedData;
 } // namespace orvel
 
-/** The audio processor of one Wrendle Fold instance. */
-class WrendleFoldProcessor : public orvel::OrvelProcessor
+/** The audio processor of one Wrendle Fold instance.
+
+    Threads: a host restore on the main thread never waits for the audio thread;
+    while one is under way the audio thread outputs silence, and a block that may
+    have seen half-restored values is silenced too (a sequence count around the
+    restore). The callback lock is not used. */
+class WrendleFoldProcessor : public orvel::OrvelProcessor,
+                             public clapbinding::ClapProcessorExtensions
 {
 public:
     /** The name the news request asks the server for (<address>wrendlefold.kvn). */
@@ -45,6 +53,18 @@ public:
     juce::AudioProcessorEditor* createEditor() override;
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==========================================================================
+    // What the CLAP binding asks beyond juce::AudioProcessor.
+
+    /** setStateInformation, answering false for a blob it refuses. Values are set
+        without host notification: the binding tells the host with a rescan. */
+    bool loadStateInformation (const void* data, int sizeInBytes) override;
+    size_t getMaximumStateBytes() const noexcept override;
+    /** The latency of the oversampling in use; what the host was told
+        (getLatencySamples()) changes only when the host prepares the processor. */
+    int getRunningLatencySamples() const noexcept override { return runningLatencySamples.load (std::memory_order_relaxed); }
+    bool isSilentUntilInput() const noexcept override { return silenceWatch.isSettled(); }
 
     //==========================================================================
     const wrendle::WrendleFoldParameters& getParameterSet() const noexcept { return params; }
@@ -113,8 +133,16 @@ public:
     juce::String savePreset (const juce::String& path);
 
     /** Replaces the lock list (names as getName (50) gives them, spaces kept) and the
-        matching lockText. */
+        matching lockText. A change tells the host that the project changed (the state
+        carries the locks, no parameter does). */
     void setLockedParameterNames (const juce::StringArray& names);
+
+    /** Replaces currentPresetPath; a change tells the host that the project changed. */
+    void setCurrentPresetPath (const juce::String& path);
+
+    /** Counts the host restores that replaced the lock list, so that an open editor
+        can take the restored locks into its widgets. Message thread. */
+    int getLockRestoreCount() const noexcept { return lockRestoreCount; }
 
     /** The processor's own settings store (settings files and folders). */
     orvel::OrvelSettings& getSettings() noexcept { return settings; }
@@ -129,8 +157,15 @@ public:
 
 private:
     void onParameterChanged (const juce::String& name, float normalisedValue);
+    /** The preparation itself, also run by a block after an oversampling change; unlike
+        prepareToPlay it does not report the latency, which the host may only learn at
+        activation. */
+    void prepareChain (double sampleRate, int maximumBlockSize);
+    void applySettings (const juce::XmlElement* element, bool asPreset, bool asUserEdits);
+    void tellHostStateChanged();
     void prepareAllOversamplers();
     void refreshLatency();
+    void processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept;
     void processChain (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
     void runOversampledCore (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
     void advancePrePostSwitch() noexcept;
@@ -183,6 +218,15 @@ private:
     int oversamplingFactor = 1;
     int oversamplersPreparedForBlockSize = 0;
     std::atomic<bool> needsPrepare { false };
+    std::atomic<int> runningLatencySamples { 0 };
+
+    // Odd while a restore rewrites the parameters (main thread); the audio thread reads it
+    // before and after a block.
+    std::atomic<juce::uint32> restoreSequence { 0 };
+    int lockRestoreCount = 0;
+
+    orvel::SilenceWatch silenceWatch;
+    float wetPeak = 0.0f; // of the last block's folded signal, before the mix
 
     // Declared before the look-and-feel and the shared images: destroyed after
     // them, and before the oversamplers and the chain.
