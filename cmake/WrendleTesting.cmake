@@ -10,8 +10,10 @@ set(WRENDLE_TEST_HOME "${PROJECT_BINARY_DIR}/test-home")
 
 # wrendle_add_test(<target> SOURCES <files...> LIBS <targets...>)
 # Every test case becomes its own ctest entry named "<target>.<Suite>.<Case>";
-# HOME points into the build tree so no test ever sees the real user's folders.
-# Cases of one executable share that HOME, so they never run at the same time.
+# HOME points into the build tree so no test ever sees the real user's folders,
+# and XDG_DATA_DIRS at a folder that does not exist, so no test sees presets
+# installed on the machine. Cases of one executable share that HOME, so they
+# never run at the same time.
 function(wrendle_add_test target)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
@@ -20,5 +22,7 @@ function(wrendle_add_test target)
     gtest_discover_tests(${target}
         TEST_PREFIX "${target}."
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target}" RESOURCE_LOCK "${target}")
+        PROPERTIES
+            ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target};XDG_DATA_DIRS=${WRENDLE_TEST_HOME}/${target}/no-system-data"
+            RESOURCE_LOCK "${target}")
 endfunction()

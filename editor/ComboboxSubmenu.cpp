@@ -119,8 +119,9 @@ void ComboboxSubmenu::addEntries (juce::PopupMenu& into, const std::vector<Prese
 
 void ComboboxSubmenu::showMenu()
 {
-    if (! model.isBuilt())
-        rebuildMenu (false);
+    // Presets added or removed on disk since the last look appear now.
+    if (model.rebuildIfChanged())
+        refreshMenu();
 
     if (! canShowPopupMenus())
         return;

@@ -63,7 +63,8 @@ public:
     juce::String getCurrentPresetPath() const { return model.getCurrentPresetPath(); }
 
     //==============================================================================
-    /** Opens the menu under the component, asynchronously (a mouse press does this). */
+    /** Opens the menu under the component, asynchronously (a mouse press does this),
+        rescanning the presets folders first when something changed on disk. */
     void showMenu();
 
     /** The menu as it is shown now. */

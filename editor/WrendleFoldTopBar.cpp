@@ -186,11 +186,7 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
     const auto newsOn = settings.getMakerBool (orvel::OrvelSettings::newsNotificationsKey, true);
 
     builder.add (optionsMenu, Texts::newsNotifications, newsOn, [newsOn] (WrendleFoldPluginWindow& w)
-                 {
-                     w.settings.loadMakerSettings (true);
-                     w.settings.setMakerInt (orvel::OrvelSettings::newsNotificationsKey, newsOn ? 0 : 1, false);
-                     w.settings.saveMakerSettings();
-                 });
+                 { w.settings.writeMakerBool (orvel::OrvelSettings::newsNotificationsKey, ! newsOn); });
 
     // 7: left-handed mouse.
     builder.add (optionsMenu, Texts::leftHandedMouse, userSettings.leftHandedMouse,
@@ -205,9 +201,7 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
                  {
                      auto& cache = orvel::editorSettingsOf (w.processor);
                      cache.accelerateGui = ! cache.accelerateGui;
-                     w.settings.loadMakerSettings (true);
-                     w.settings.setMakerInt (orvel::OrvelSettings::accelerateGuiKey, cache.accelerateGui ? 1 : 0, false);
-                     w.settings.saveMakerSettings();
+                     w.settings.writeMakerBool (orvel::OrvelSettings::accelerateGuiKey, cache.accelerateGui);
                      w.setAcceleratedDrawing (cache.accelerateGui);
                  });
 
@@ -260,10 +254,8 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
 
 void WrendleFoldPluginWindow::setLeftHandedMouse (bool shouldBeLeftHanded)
 {
-    settings.loadMakerSettings (true);
     orvel::editorSettingsOf (processor).leftHandedMouse = shouldBeLeftHanded;
-    settings.setMakerInt (orvel::OrvelSettings::leftHandedMouseKey, shouldBeLeftHanded ? 1 : 0, false);
-    settings.saveMakerSettings();
+    settings.writeMakerBool (orvel::OrvelSettings::leftHandedMouseKey, shouldBeLeftHanded);
 
     // Only the parameter widgets swap their buttons; the top bar's command buttons do not.
     for (auto* knob : knobs)
@@ -353,7 +345,9 @@ void WrendleFoldPluginWindow::saveCurrentPreset()
 {
     // The file the label names (processor.currentPresetPath), or for a factory
     // preset or "Init" a file of that name in the user folder, which this creates.
-    const auto suggestion = orvel::getPresetSaveSuggestion (processor.currentPresetPath, settings.getPresetsFolder());
+    // A path from a project that names no preset file of ours counts as "Init".
+    const auto current = orvel::presetPathOrInit (processor.currentPresetPath, settings.getAllPresetsFolders());
+    const auto suggestion = orvel::getPresetSaveSuggestion (current, settings.getPresetsFolder());
 
     if (platform.chooseFileToSave == nullptr)
         return;
@@ -384,11 +378,12 @@ void WrendleFoldPluginWindow::saveCurrentPreset()
 
 void WrendleFoldPluginWindow::deleteCurrentPreset()
 {
-    // Only the file the label names, and only when it is one: "Init", a path the
-    // menu lost, or a file deleted already give nothing to ask about.
+    // Only the file the label names, and only when it is a preset of the user's own:
+    // "Init", a factory preset, a file deleted already, or whatever a project names
+    // outside the presets folders give nothing to ask about.
     const auto path = processor.currentPresetPath;
 
-    if (! juce::File::isAbsolutePath (path) || ! juce::File (path).existsAsFile() || platform.askOkCancel == nullptr)
+    if (! orvel::isDeletablePreset (path, settings.getAllPresetsFolders()) || platform.askOkCancel == nullptr)
         return;
 
     const juce::File file (path);

@@ -51,10 +51,8 @@ struct Fade
     }
 
     /** Applies the fade to the first numFrames frames of every channel, frame by frame. */
-    void apply (juce::AudioBuffer<float>& buffer, int numChannels, int numFrames) noexcept
+    void apply (float* const* channels, int numChannels, int numFrames) noexcept
     {
-        auto* const* channels = buffer.getArrayOfWritePointers();
-
         for (int i = 0; i < numFrames; ++i)
         {
             const auto gain = nextGain();

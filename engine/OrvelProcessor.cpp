@@ -77,7 +77,7 @@ void OrvelProcessor::pullRestoreFade() noexcept
     }
 }
 
-void OrvelProcessor::applyBypassCrossfade (juce::AudioBuffer<float>& wet, juce::AudioBuffer<float>& dry, int numFrames) noexcept
+void OrvelProcessor::applyBypassCrossfade (float* const* wet, float* const* dry, int numFrames) noexcept
 {
     auto& fadeWet = bypassed ? wetFadeOut : wetFadeIn;
     auto& fadeDry = bypassed ? dryFadeIn : dryFadeOut;
@@ -87,7 +87,7 @@ void OrvelProcessor::applyBypassCrossfade (juce::AudioBuffer<float>& wet, juce::
         if (bypassed)
         {
             for (int ch = 0; ch < 2; ++ch)
-                wet.copyFrom (ch, 0, dry, ch, 0, numFrames);
+                juce::FloatVectorOperations::copy (wet[ch], dry[ch], numFrames);
             skipProcessing = true;
         }
         return;
@@ -100,7 +100,7 @@ void OrvelProcessor::applyBypassCrossfade (juce::AudioBuffer<float>& wet, juce::
     fadeDry.apply (dry, 2, numFrames);
 
     for (int ch = 0; ch < 2; ++ch)
-        wet.addFrom (ch, 0, dry, ch, 0, numFrames);
+        juce::FloatVectorOperations::add (wet[ch], dry[ch], numFrames);
 }
 
 } // namespace orvel

@@ -94,10 +94,12 @@ protected:
     /** Audio thread, at block start: picks up a pending restore fade. */
     void pullRestoreFade() noexcept;
 
-    /** The last stage of every block: crossfades the processed buffer with the
-        dry copy while the bypass switch moves, and passes the dry copy alone
-        once bypassed (after which the chain is skipped). */
-    void applyBypassCrossfade (juce::AudioBuffer<float>& wet, juce::AudioBuffer<float>& dry, int numFrames) noexcept;
+    /** The last stage of every block: crossfades the processed channels with
+        the dry copy's while the bypass switch moves, and passes the dry copy
+        alone once bypassed (after which the chain is skipped). Both are two
+        channels of numFrames frames; the dry copy must already be delayed by
+        the processed signal's latency, so that the two line up. */
+    void applyBypassCrossfade (float* const* wet, float* const* dry, int numFrames) noexcept;
 
     std::atomic<bool> lastBypassRequest { false };
     Fade wetFadeIn { 1.0f / 441.0f, 1.0f, 0.0f, Fade::fadeIn };

@@ -11,6 +11,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 juce::AudioProcessor::BusesProperties WrendleFoldProcessor::makeBuses()
 {
@@ -34,13 +36,6 @@ WrendleFoldProcessor::WrendleFoldProcessor (const juce::String& newsServerAddres
 
     restoreFadeGain.setImmediate (1.0f);
     lookAndFeel = std::make_unique<orvel::OrvelLookAndFeel>();
-
-    dcBlocker.setMode (orvel::StateVariableFilter::highPass);
-    dcBlocker.setCutoffTargetHz (15.9f);
-    lowPass.setMode (orvel::StateVariableFilter::lowPass);
-    lowPass.setCutoffTargetHz (20000.0f);
-    highPass.setMode (orvel::StateVariableFilter::highPass);
-    highPass.setCutoffTargetHz (20.0f);
 
     params.createAndAdd (*this, [this] (const juce::String& name, float value) { onParameterChanged (name, value); });
     loadInitPreset();
@@ -85,8 +80,6 @@ void WrendleFoldProcessor::onParameterChanged (const juce::String& name, float)
     // Any thread: flags only; the audio thread derives everything at the next block.
     if (name == "Oversampling")
         needsPrepare.exchange (true);
-    if (name == "PrePost")
-        prePost.state.store (PrePostSwitch::start);
     paramsChanged.exchange (true);
 }
 
@@ -113,61 +106,66 @@ void WrendleFoldProcessor::loadInitPreset()
 }
 
 //==============================================================================
-void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSize)
+namespace
 {
-    prepareChain (sampleRate, maximumBlockSize);
+/** Seconds of the fade out before, and of the fade in after, a re-preparation
+    while playing: the bypass crossfade's length. */
+constexpr double preparationFadeSeconds = 0.02;
 
-    // The host prepares us when it activates us, the one moment CLAP lets the latency change.
-    setLatencySamples (runningLatencySamples.load (std::memory_order_relaxed));
+/** NaN, infinity and samples beyond `limit` become silence. */
+void silenceBadSamples (float* samples, int numFrames, float limit) noexcept
+{
+    for (int i = 0; i < numFrames; ++i)
+    {
+        const auto x = samples[i];
+        samples[i] = std::abs (x) <= limit ? x : 0.0f; // false for NaN
+    }
 }
 
-void WrendleFoldProcessor::prepareChain (double sampleRate, int maximumBlockSize)
+bool allFinite (const float* samples, int numFrames) noexcept
+{
+    // An all-ones exponent marks NaN and infinity; integer tests keep the loop
+    // free of branches and safe from fast-math assumptions.
+    constexpr uint32_t exponentMask = 0x7f800000u;
+    uint32_t nonFinite = 0;
+
+    for (int i = 0; i < numFrames; ++i)
+    {
+        uint32_t bits;
+        std::memcpy (&bits, samples + i, sizeof (bits));
+        nonFinite |= (uint32_t) ((bits & exponentMask) == exponentMask);
+    }
+
+    return nonFinite == 0;
+}
+} // namespace
+
+void WrendleFoldProcessor::setDriftSeed (juce::int64 seed) noexcept
+{
+    driftSeed.store (seed);
+    hasDriftSeed.store (true);
+}
+
+void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSize)
 {
     prepareFramework (sampleRate, maximumBlockSize);
-    const auto fs = preparedSampleRate;
-
-    for (auto* parameter : params.floats())
-        parameter->prepareSmoothing (fs);
-    for (auto* parameter : params.switches())
-        parameter->prepareSmoothing (fs);
-
+    preparedForOfflineRender = isNonRealtime();
+    mixDryBuffer.setSize (2, preparedBlockSize, false, false, true);
     prepareAllOversamplers();
+    dryMixPath.prepare (preparedSampleRate, preparedBlockSize);
 
-    oversamplingIndex = orvel::OversamplerBank::limitIndex (params.oversampling->getIndex());
-    oversamplingIndexInUse.store (oversamplingIndex, std::memory_order_relaxed);
-    oversamplingFactor = orvel::OversamplerBank::factorForIndex (oversamplingIndex);
-    const auto oversampledRate = fs * oversamplingFactor;
+    prepareChain();
+    bypassDelay.reset();
 
-    mainOversamplers.get (oversamplingIndex).initProcessing ((size_t) preparedBlockSize);
-    softClipStage.select (oversamplingIndex);
-    refreshLatency();
-
-    autoGain.prepare (oversampledRate, (double) 0.01f);
-    softClipStage.prepare (oversamplingFactor * preparedBlockSize);
-
-    dcBlocker.prepare (oversampledRate);
-    feedbackLowPass.prepare (oversampledRate, 0.01);
-    highPass.prepare (oversampledRate);
-    lowPass.prepare (oversampledRate);
-
-    const auto switchStep = 1.0f / ((float) oversampledRate * 0.02f);
-    prePost.fadeIn.step = switchStep;
-    prePost.fadeOut.step = switchStep;
-    prePost.state.store (PrePostSwitch::idle);
-    prePost.fadeIn.value = prePost.fadeIn.floor;
-    prePost.fadeOut.value = 1.0f;
-    prePost.inverted = params.prePost->isOn();
-
-    drift.prepare (fs);
-    drift.setDepthTarget (0.013f);
-    envelope.prepare ((int) fs, params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0, 1.0f);
-
-    updateParameters();
-    reset();
-    silenceWatch.prepare (fs);
+    preparationFade.prepare (preparedSampleRate, preparationFadeSeconds);
+    preparationFade.setImmediate (1.0f);
+    playedSincePreparation = false;
 
     paramsChanged.store (false);
     needsPrepare.store (false);
+
+    // The host prepares us when it activates us, the one moment it lets the latency change.
+    setLatencySamples (runningLatencySamples.load (std::memory_order_relaxed));
 }
 
 void WrendleFoldProcessor::prepareAllOversamplers()
@@ -180,12 +178,63 @@ void WrendleFoldProcessor::prepareAllOversamplers()
 
     for (int index = 0; index < orvel::OversamplerBank::numOversamplers; ++index)
     {
-        mainOversamplers.get (index).initProcessing ((size_t) preparedBlockSize);
+        mainOversamplers.prepare (index, preparedBlockSize);
         softClipStage.select (index);
         softClipStage.prepare (orvel::OversamplerBank::factorForIndex (index) * preparedBlockSize);
     }
 
     oversamplersPreparedForBlockSize = preparedBlockSize;
+}
+
+void WrendleFoldProcessor::prepareChain() noexcept
+{
+    // Runs on the host's thread from prepareToPlay, and on the audio thread after
+    // an oversampling change once the output has faded out. Allocates nothing.
+    const auto fs = preparedSampleRate;
+
+    for (auto* parameter : params.floats())
+        parameter->prepareSmoothing (fs);
+    for (auto* parameter : params.switches())
+        parameter->prepareSmoothing (fs);
+
+    oversamplingIndex = orvel::OversamplerBank::limitIndex (params.oversampling->getIndex());
+    oversamplingIndexInUse.store (oversamplingIndex, std::memory_order_relaxed);
+    oversamplingFactor = orvel::OversamplerBank::factorForIndex (oversamplingIndex);
+    const auto oversampledRate = fs * oversamplingFactor;
+
+    // These glide once per oversampled frame: set up for that rate, they last
+    // their 10 ms at every factor.
+    params.foldAmount->smoothedPlain().prepare (oversampledRate, 0.01);
+    params.feedback->smoothedPlain().prepare (oversampledRate, 0.01);
+    params.softClip->smoothed().prepare (oversampledRate, 0.01);
+
+    // Every oversampler is sized already (prepareAllOversamplers); this only
+    // picks them, and resetChainState() below clears them.
+    softClipStage.select (oversamplingIndex);
+    dryMixPath.select (oversamplingIndex);
+    refreshLatency();
+    bypassDelay.snapDelay();
+
+    // The targets first, so that what is prepared below starts at them instead
+    // of gliding in from wherever it was.
+    updateParameters();
+
+    autoGain.prepare (oversampledRate, (double) 0.01f);
+
+    // The envelope, too, runs once per oversampled frame.
+    foldCore.prepare (oversampledRate, params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0,
+                      params.envelopeAmount->getPlainValue() / 100.0f);
+    foldCore.snapEnvelopeAmount();
+    foldCore.setTopology (params.prePost->isOn());
+
+    if (hasDriftSeed.load())
+        drift.reseed (driftSeed.load());
+    else if (preparedForOfflineRender)
+        drift.reseed (offlineRenderDriftSeed);
+    drift.prepare (fs);
+    drift.setDepthTarget (0.013f);
+
+    resetChainState(); // also lands the filters' cutoff glides on their targets
 }
 
 void WrendleFoldProcessor::refreshLatency()
@@ -195,22 +244,17 @@ void WrendleFoldProcessor::refreshLatency()
     // Not setLatencySamples: on the audio thread that would lock JUCE's listener list, and
     // the host learns the number at its next activation (prepareToPlay).
     runningLatencySamples.store (mainLatency + softClipLatency, std::memory_order_relaxed);
-    dryDelay.setDelayTargetSamples ((float) mainLatency);
+    bypassDelay.setDelayTargetSamples ((float) (mainLatency + softClipLatency));
 }
 
 void WrendleFoldProcessor::updateParameters()
 {
-    const auto fs = preparedSampleRate;
-    envelope.prepare ((int) fs, params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0, 1.0f);
-    envelope.setAmountTarget (params.envelopeAmount->getPlainValue() / 100.0f);
+    foldCore.setEnvelopeTimes (params.envelopeAttack->getValue() * 250.0, params.envelopeRelease->getValue() * 1000.0);
+    foldCore.setEnvelopeAmountTarget (params.envelopeAmount->getPlainValue() / 100.0f);
 
-    highPass.setCutoffTargetHz (params.highPass->getPlainValue());
-    lowPass.setCutoffTargetHz (params.lowPass->getPlainValue());
-
-    const auto feedbackCutoff = params.feedbackLowPass->getPlainValue();
-    const auto cutoffHz = feedbackCutoff < 1.0f ? 1.0 : std::min (feedbackLowPass.getMaximumCutoffHz(), (double) feedbackCutoff);
-    feedbackLowPass.setCutoffHz (cutoffHz);
-    feedbackLowPass.setNormalisedCutoffTarget (cutoffHz / feedbackLowPass.getSampleRate());
+    foldCore.setHighPassCutoffHz (params.highPass->getPlainValue());
+    foldCore.setLowPassCutoffHz (params.lowPass->getPlainValue());
+    foldCore.setFeedbackCutoffHz (params.feedbackLowPass->getPlainValue());
 
     auto gainCompensation = 1.0f;
     if (params.autoGain->getValue() >= 0.5f)
@@ -225,14 +269,18 @@ void WrendleFoldProcessor::updateParameters()
     setBypassed (params.bypass->getValue() < 0.5f);
 }
 
+void WrendleFoldProcessor::resetChainState() noexcept
+{
+    foldCore.reset();
+    mainOversamplers.get (oversamplingIndex).reset();
+    softClipStage.reset();
+    dryMixPath.reset();
+}
+
 void WrendleFoldProcessor::reset()
 {
-    feedbackLowPass.reset();
-    dcBlocker.reset (true);
-    lowPass.reset (true);
-    highPass.reset (true);
-    feedbackMemory[0] = feedbackMemory[1] = 0.0f;
-    softClipStage.reset();
+    resetChainState();
+    bypassDelay.reset();
 }
 
 //==============================================================================
@@ -249,50 +297,41 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     if ((restoreAtStart & 1u) != 0)
     {
         buffer.clear();
-        silenceWatch.reset();
         return;
     }
-
-    const auto inputWasSilent = orvel::SilenceWatch::isSilent (buffer, numIn, numFrames);
 
     if (! buffer.hasBeenCleared())
         for (auto ch = juce::jmin (numIn, 2); ch < numOut; ++ch)
             buffer.clear (ch, 0, numFrames);
 
-    const auto changed = paramsChanged.exchange (false);
-    if (changed)
+    if (paramsChanged.exchange (false))
         updateParameters();
 
-    const auto prepared = needsPrepare.exchange (false);
-    if (prepared)
-        prepareChain (getSampleRate(), getBlockSize());
+    if (needsPrepare.exchange (false))
+    {
+        // While playing, the old chain fades out first and the preparation
+        // happens where it has gone silent; before anything played, at once.
+        if (playedSincePreparation)
+            preparationFade.setTarget (0.0f);
+        else
+            prepareChain();
+    }
 
-    const auto fadeRestarts = restoreFadePending.load();
     refreshLatency();
-    wetPeak = 0.0f;
-
     processChannels (buffer, numIn, numOut, numFrames);
-
-    const auto decayed = orvel::SilenceWatch::peakOf (buffer, numOut, numFrames) <= orvel::SilenceWatch::decayedLevel
-                         && wetPeak <= orvel::SilenceWatch::decayedLevel && feedbackMemory[0] == 0.0f
-                         && feedbackMemory[1] == 0.0f && envelope.getEnvelope() <= orvel::SilenceWatch::decayedLevel;
-    silenceWatch.addBlock (inputWasSilent && decayed && ! changed && ! prepared && ! fadeRestarts, numFrames);
 
     // A restore began while this block read the parameters: it may have seen half of them.
     std::atomic_thread_fence (std::memory_order_acquire);
 
     if (restoreSequence.load (std::memory_order_relaxed) != restoreAtStart)
-    {
         buffer.clear();
-        silenceWatch.reset();
-    }
 }
 
 void WrendleFoldProcessor::processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept
 {
     if (numIn == 2 && numOut == 2)
     {
-        processChain (buffer, numFrames);
+        processAroundPreparations (buffer.getWritePointer (0), buffer.getWritePointer (1), numFrames);
         return;
     }
 
@@ -300,52 +339,116 @@ void WrendleFoldProcessor::processChannels (juce::AudioBuffer<float>& buffer, in
     {
         // The chain is stereo: a mono input runs through it as two identical channels.
         const auto frames = juce::jmin (numFrames, monoScratchBuffer.getNumSamples());
-        if (frames > 0)
-        {
-            monoScratchBuffer.copyFrom (0, 0, buffer, 0, 0, frames);
-            monoScratchBuffer.copyFrom (1, 0, buffer, 0, 0, frames);
-        }
+        if (frames <= 0)
+            return;
 
-        processChain (monoScratchBuffer, frames);
+        monoScratchBuffer.copyFrom (0, 0, buffer, 0, 0, frames);
+        monoScratchBuffer.copyFrom (1, 0, buffer, 0, 0, frames);
 
-        if (frames > 0)
-        {
-            buffer.copyFrom (0, 0, monoScratchBuffer, 0, 0, frames);
-            if (numOut == 2)
-                buffer.copyFrom (1, 0, monoScratchBuffer, 1, 0, frames);
-        }
+        processAroundPreparations (monoScratchBuffer.getWritePointer (0), monoScratchBuffer.getWritePointer (1), frames);
+
+        buffer.copyFrom (0, 0, monoScratchBuffer, 0, 0, frames);
+        if (numOut == 2)
+            buffer.copyFrom (1, 0, monoScratchBuffer, 1, 0, frames);
     }
 }
 
-void WrendleFoldProcessor::processChain (juce::AudioBuffer<float>& buffer, int numFrames) noexcept
+void WrendleFoldProcessor::processAroundPreparations (float* left, float* right, int numFrames) noexcept
 {
-    const juce::ScopedNoDenormals noDenormals;
-
-    if (skipProcessing)
-    {
-        if (! dryBuffer.hasBeenCleared())
-            dryBuffer.clear();
-        return;
-    }
-
     // Blocks never exceed what the host promised at activation; clamp anyway so
     // a misbehaving host cannot make us write past the scratch buffers.
     numFrames = juce::jmin (numFrames, dryBuffer.getNumSamples());
-    auto* left = buffer.getWritePointer (0);
-    auto* right = buffer.getWritePointer (1);
 
+    for (int done = 0; done < numFrames;)
+    {
+        if (preparationFade.target == 0.0f && !preparationFade.isGliding())
+        {
+            // Faded out: the new preparation takes over here, mid-block if need be.
+            prepareChain();
+            preparationFade.setTarget (1.0f);
+        }
+
+        auto frames = numFrames - done;
+        if (preparationFade.target == 0.0f)
+            frames = juce::jmin (frames, preparationFade.countdown);
+
+        processChain (left + done, right + done, frames);
+        done += frames;
+    }
+
+    if (numFrames > 0)
+        playedSincePreparation = true;
+}
+
+void WrendleFoldProcessor::processChain (float* left, float* right, int numFrames) noexcept
+{
+    const juce::ScopedNoDenormals noDenormals;
+
+    silenceBadSamples (left, numFrames, maximumInputMagnitude);
+    silenceBadSamples (right, numFrames, maximumInputMagnitude);
+
+    float* const bypassDry[] = { dryBuffer.getWritePointer (0), dryBuffer.getWritePointer (1) };
+    juce::FloatVectorOperations::copy (bypassDry[0], left, numFrames);
+    juce::FloatVectorOperations::copy (bypassDry[1], right, numFrames);
+    bypassDelay.process (bypassDry[0], bypassDry[1], numFrames);
+
+    if (skipProcessing)
+    {
+        juce::FloatVectorOperations::copy (left, bypassDry[0], numFrames);
+        juce::FloatVectorOperations::copy (right, bypassDry[1], numFrames);
+        wasSkipping = true;
+    }
+    else
+    {
+        // Back from a bypass: the chain starts clean instead of from what it held
+        // when it stopped, long ago.
+        if (wasSkipping)
+        {
+            resetChainState();
+            wasSkipping = false;
+        }
+
+        processWetPath (left, right, numFrames);
+
+        float* const wet[] = { left, right };
+        applyBypassCrossfade (wet, bypassDry, numFrames);
+    }
+
+    applyPreparationFade (left, right, numFrames);
+    silenceNonFiniteOutput (left, right, numFrames);
+}
+
+void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFrames) noexcept
+{
     pullRestoreFade();
     for (auto* parameter : params.floats())
         parameter->smoothedPlain().pullTarget();
     for (auto* parameter : params.switches())
         parameter->smoothed().pullTarget();
 
-    if (numFrames > 0)
-        for (int ch = 0; ch < 2; ++ch)
-            dryBuffer.copyFrom (ch, 0, buffer, ch, 0, numFrames);
-    auto* dryLeft = dryBuffer.getWritePointer (0);
-    auto* dryRight = dryBuffer.getWritePointer (1);
-    dryDelay.process (dryLeft, dryRight, numFrames);
+    auto& mix = params.mix->smoothedPlain();
+    const auto dryNeeded = mix.getRamp().isGliding() || mix.getRamp().target < 1.0f;
+    auto* dryLeft = mixDryBuffer.getWritePointer (0);
+    auto* dryRight = mixDryBuffer.getWritePointer (1);
+
+    if (dryNeeded)
+    {
+        if (!dryMixRunning)
+            dryMixPath.reset();
+        dryMixRunning = true;
+
+        juce::FloatVectorOperations::copy (dryLeft, left, numFrames);
+        juce::FloatVectorOperations::copy (dryRight, right, numFrames);
+
+        const auto& voice = foldCore.getVoice (foldCore.isInverted());
+        dryMixPath.followFilters (voice.lowPass.getCutoffHz(), voice.highPass.getCutoffHz(), voice.dcBlocker.getCutoffHz(),
+                                  preparedSampleRate * oversamplingFactor);
+        dryMixPath.process (dryLeft, dryRight, numFrames);
+    }
+    else
+    {
+        dryMixRunning = false;
+    }
 
     auto& inputGain = params.input->smoothedPlain();
     for (int i = 0; i < numFrames; ++i)
@@ -357,154 +460,79 @@ void WrendleFoldProcessor::processChain (juce::AudioBuffer<float>& buffer, int n
 
     drift.process (left, right, numFrames);
 
-    if (numFrames > 0)
-        runOversampledCore (buffer, numFrames);
+    mainOversamplers.processRoundTrip (oversamplingIndex, left, right, numFrames,
+                                       [this] (juce::dsp::AudioBlock<float>& oversampled)
+                                       { runFoldCore (oversampled); });
 
-    auto& mix = params.mix->smoothedPlain();
     auto& outputGain = params.output->smoothedPlain();
-    for (int i = 0; i < numFrames; ++i)
+    if (dryNeeded)
     {
-        const auto m = mix.advance();
-        const auto gain = outputGain.advance();
-        left[i] = (dryLeft[i] + (left[i] - dryLeft[i]) * m) * gain;
-        right[i] = (dryRight[i] + (right[i] - dryRight[i]) * m) * gain;
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const auto m = mix.advance();
+            const auto gain = outputGain.advance();
+            left[i] = (dryLeft[i] + (left[i] - dryLeft[i]) * m) * gain;
+            right[i] = (dryRight[i] + (right[i] - dryRight[i]) * m) * gain;
+        }
+    }
+    else
+    {
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const auto gain = outputGain.advance();
+            left[i] *= gain;
+            right[i] *= gain;
+        }
     }
 
     softClipStage.process (left, right, numFrames, params.softClip->smoothed().getRamp());
-
-    applyBypassCrossfade (buffer, dryBuffer, numFrames);
 }
 
-void WrendleFoldProcessor::runOversampledCore (juce::AudioBuffer<float>& buffer, int numFrames) noexcept
+void WrendleFoldProcessor::runFoldCore (juce::dsp::AudioBlock<float>& oversampled) noexcept
 {
-    auto& oversampler = mainOversamplers.get (oversamplingIndex);
-    juce::dsp::AudioBlock<float> block (buffer.getArrayOfWritePointers(), 2, (size_t) numFrames);
-    auto oversampled = oversampler.processSamplesUp (block);
-
-    advancePrePostSwitch();
     auto* left = oversampled.getChannelPointer (0);
     auto* right = oversampled.getChannelPointer (1);
     const auto frames = (int) oversampled.getNumSamples();
 
-    // The topology and the envelope law are fixed for a block: pick the loop once.
-    const auto linear = envelopeLinear.load (std::memory_order_relaxed);
-    if (prePost.inverted)
-        linear ? runCore<true, true> (left, right, frames) : runCore<true, false> (left, right, frames);
+    if (frames <= 0)
+        return;
+
+    // The envelope law is fixed for a block: pick the loop once.
+    const auto wantInverted = params.prePost->isOn();
+    auto& foldAmount = params.foldAmount->smoothedPlain().getRamp();
+    auto& feedback = params.feedback->smoothedPlain().getRamp();
+
+    if (envelopeLinear.load (std::memory_order_relaxed))
+        foldCore.process<true> (left, right, frames, wantInverted, foldAmount, feedback, autoGain);
     else
-        linear ? runCore<false, true> (left, right, frames) : runCore<false, false> (left, right, frames);
+        foldCore.process<false> (left, right, frames, wantInverted, foldAmount, feedback, autoGain);
 
-    oversampler.processSamplesDown (block);
-    wetPeak = orvel::SilenceWatch::peakOf (buffer, 2, numFrames);
+    monitorDrive.store (foldCore.getDrive(), std::memory_order_relaxed);
 }
 
-void WrendleFoldProcessor::advancePrePostSwitch() noexcept
+void WrendleFoldProcessor::applyPreparationFade (float* left, float* right, int numFrames) noexcept
 {
-    switch (prePost.state.load())
-    {
-        case PrePostSwitch::fadingIn:
-            if (prePost.fadeIn.hasEnded())
-                prePost.state.store (PrePostSwitch::idle);
-            break;
-
-        case PrePostSwitch::fadingOut:
-            if (prePost.fadeOut.hasEnded())
-            {
-                prePost.inverted = params.prePost->isOn();
-                prePost.fadeIn.restart();
-                prePost.state.store (PrePostSwitch::fadingIn);
-            }
-            break;
-
-        case PrePostSwitch::start:
-            prePost.fadeOut.restart();
-            prePost.state.store (PrePostSwitch::fadingOut);
-            break;
-
-        default:
-            break;
-    }
-}
-
-template <bool inverted, bool linearEnvelope>
-void WrendleFoldProcessor::runCore (float* left, float* right, int numFrames) noexcept
-{
-    auto& foldAmount = params.foldAmount->smoothedPlain();
-    auto& feedback = params.feedback->smoothedPlain();
-    const auto switchState = prePost.state.load (std::memory_order_relaxed);
-    auto memoryLeft = feedbackMemory[0];
-    auto memoryRight = feedbackMemory[1];
-    float drive = monitorDrive.load (std::memory_order_relaxed);
+    if (!preparationFade.isGliding() && preparationFade.target == 1.0f)
+        return;
 
     for (int i = 0; i < numFrames; ++i)
     {
-        auto l = left[i];
-        auto r = right[i];
-
-        if constexpr (! inverted)
-        {
-            l = juce::jlimit (-6.0f, 6.0f, l + memoryLeft);
-            r = juce::jlimit (-6.0f, 6.0f, r + memoryRight);
-        }
-
-        drive = foldAmount.advance() * 14.0f + 1.0f;
-
-        const auto e = (l + r) * 2.5f;
-        const auto g = juce::jlimit (-1.0f, 1.0f, linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e));
-        if (g > 0.0f)
-            drive += (20.0f - drive) * g;
-        else if (g < 0.0f)
-            drive -= (1.0f - drive) * g;
-
-        if constexpr (inverted)
-        {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-        }
-
-        const auto a = autoGain.advance();
-        l = std::sin (drive * l) * a;
-        r = std::sin (drive * r) * a;
-
-        dcBlocker.processFrame (l, r);
-
-        if constexpr (inverted)
-        {
-            l = juce::jlimit (-6.0f, 6.0f, l + memoryLeft);
-            r = juce::jlimit (-6.0f, 6.0f, r + memoryRight);
-        }
-        else
-        {
-            lowPass.processFrame (l, r);
-            highPass.processFrame (l, r);
-        }
-
-        const auto u = feedback.advance();
-        const auto w = u * u * u * 0.94f;
-        auto fbLeft = l * w;
-        auto fbRight = r * w;
-        feedbackLowPass.processFrame (fbLeft, fbRight);
-        memoryLeft = std::erf (fbLeft);
-        memoryRight = std::erf (fbRight);
-        if (std::abs (memoryLeft) < 3.5e-5f)
-            memoryLeft = 0.0f;
-        if (std::abs (memoryRight) < 3.5e-5f)
-            memoryRight = 0.0f;
-
-        if (switchState == PrePostSwitch::fadingIn || switchState == PrePostSwitch::fadingOut)
-        {
-            const auto fade = switchState == PrePostSwitch::fadingIn ? prePost.fadeIn.nextGain() : prePost.fadeOut.nextGain();
-            l *= fade;
-            r *= fade;
-        }
-
-        left[i] = l;
-        right[i] = r;
+        const auto gain = preparationFade.advance();
+        left[i] *= gain;
+        right[i] *= gain;
     }
+}
 
-    feedbackMemory[0] = memoryLeft;
-    feedbackMemory[1] = memoryRight;
-    if (numFrames > 0)
-        monitorDrive.store (drive, std::memory_order_relaxed);
+void WrendleFoldProcessor::silenceNonFiniteOutput (float* left, float* right, int numFrames) noexcept
+{
+    // The input is clean by now, so this takes a state gone bad some other way
+    // (a NaN reaching a gain, say): it must not stay in the filters for good.
+    if (allFinite (left, numFrames) && allFinite (right, numFrames))
+        return;
+
+    juce::FloatVectorOperations::clear (left, numFrames);
+    juce::FloatVectorOperations::clear (right, numFrames);
+    resetChainState();
 }
 
 //==============================================================================

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "OrvelProcessor.h"
-#include "SilenceWatch.h"
 #include "WrendleFoldParameters.h"
 #include "binding/ClapProcessorExtensions.h"
-#include "dsp/BiquadFilter.h"
 #include "dsp/DriftStage.h"
 #include "dsp/DryDelayLine.h"
-#include "dsp/EnvelopeFollower.h"
+#include "dsp/DryMixPath.h"
+#include "dsp/FoldCore.h"
 #include "dsp/OversamplerBank.h"
 #include "dsp/SoftClipStage.h"
-#include "dsp/StateVariableFilter.h"
 #include "news/PluginNotifications.h"
 #include "state/OrvelSettings.h"
 
@@ -47,8 +45,16 @@ public:
     //==========================================================================
     const juce::String getName() const override { return "Wrendle Fold"; }
     void prepareToPlay (double sampleRate, int maximumBlockSize) override;
+    /** Runs the chain. NaN, infinite and absurdly large input samples are taken
+        as silence, and a block whose output still came out non-finite is
+        silenced and clears the chain's memories, so nothing bad stays in it.
+        An oversampling change while playing fades the output out, re-prepares
+        where it has gone silent (mid-block if need be) and fades back in. */
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
     using juce::AudioProcessor::processBlock;
+
+    /** Clears every memory of the chain: filters, feedback, envelope, all the
+        oversamplers in use and the bypass delay. */
     void reset() override;
     juce::AudioProcessorEditor* createEditor() override;
     void getStateInformation (juce::MemoryBlock& destData) override;
@@ -64,7 +70,7 @@ public:
     /** The latency of the oversampling in use; what the host was told
         (getLatencySamples()) changes only when the host prepares the processor. */
     int getRunningLatencySamples() const noexcept override { return runningLatencySamples.load (std::memory_order_relaxed); }
-    bool isSilentUntilInput() const noexcept override { return silenceWatch.isSettled(); }
+    bool isSilentUntilInput() const noexcept override { return false; }
 
     //==========================================================================
     const wrendle::WrendleFoldParameters& getParameterSet() const noexcept { return params; }
@@ -86,6 +92,20 @@ public:
 
     /** The gain compensation the auto-gain ramp is heading for (1 when AutoGain is off). */
     float getAutoGainTarget() const noexcept { return autoGain.target; }
+
+    /** Starts the drift stage from `seed` at every later preparation, so that two
+        instances given the same seed render the same input to the same output.
+        Without one, a preparation for real-time use keeps the clock-seeded drift
+        and a preparation for an offline render (isNonRealtime()) starts it from
+        a fixed seed. Call it before preparing. */
+    void setDriftSeed (juce::int64 seed) noexcept;
+
+    /** The seed an offline render starts the drift from when none was set. */
+    static constexpr juce::int64 offlineRenderDriftSeed = 0x57726e646c46;
+
+    /** Samples beyond this magnitude (+60 dBFS), like NaN and infinity, are no
+        audio: the chain takes them as silence. */
+    static constexpr float maximumInputMagnitude = 1000.0f;
 
     /** Recomputes every value derived from the parameters; audio thread or preparation. */
     void updateParameters();
@@ -157,43 +177,24 @@ public:
 
 private:
     void onParameterChanged (const juce::String& name, float normalisedValue);
-    /** The preparation itself, also run by a block after an oversampling change; unlike
-        prepareToPlay it does not report the latency, which the host may only learn at
-        activation. */
-    void prepareChain (double sampleRate, int maximumBlockSize);
     void applySettings (const juce::XmlElement* element, bool asPreset, bool asUserEdits);
     void tellHostStateChanged();
     void prepareAllOversamplers();
+    void prepareChain() noexcept;
+    void resetChainState() noexcept;
     void refreshLatency();
     void processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept;
-    void processChain (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
-    void runOversampledCore (juce::AudioBuffer<float>& buffer, int numFrames) noexcept;
-    void advancePrePostSwitch() noexcept;
-    template <bool inverted, bool linearEnvelope>
-    void runCore (float* left, float* right, int numFrames) noexcept;
+    void processAroundPreparations (float* left, float* right, int numFrames) noexcept;
+    void processChain (float* left, float* right, int numFrames) noexcept;
+    void processWetPath (float* left, float* right, int numFrames) noexcept;
+    void runFoldCore (juce::dsp::AudioBlock<float>& oversampled) noexcept;
+    void applyPreparationFade (float* left, float* right, int numFrames) noexcept;
+    void silenceNonFiniteOutput (float* left, float* right, int numFrames) noexcept;
     void applyStoredUserSettings();
     void handImageAdjustmentToSharedData();
     void loadInitPreset();
 
     static BusesProperties makeBuses();
-
-    /** The pre/post switch: fades the core's output out, flips the filter
-        placement at a block boundary, and fades it back in. */
-    struct PrePostSwitch
-    {
-        enum State
-        {
-            idle = -1,
-            start = 0,
-            fadingOut = 1,
-            fadingIn = 2
-        };
-
-        std::atomic<int> state { idle }; // set to start from any thread by the change callback
-        orvel::Fade fadeIn { 1.0f / 441.0f, 0.0f, 0.0f, orvel::Fade::fadeIn };
-        orvel::Fade fadeOut { 1.0f / 441.0f, 1.0f, 0.0f, orvel::Fade::fadeOut };
-        bool inverted = true; // the topology latched from "PrePost"
-    };
 
     orvel::OrvelSettings settings;
     const juce::String settingsTag;
@@ -202,17 +203,15 @@ private:
     std::atomic<bool> envelopeLinear { false };
 
     orvel::DriftStage drift;
+    std::atomic<bool> hasDriftSeed{ false };
+    std::atomic<juce::int64> driftSeed{ 0 };
+    bool preparedForOfflineRender = false; // isNonRealtime() when the host last prepared us
     orvel::SoftClipStage softClipStage;
-    orvel::BiquadFilter feedbackLowPass;
-    float feedbackMemory[2] {};
-    orvel::StateVariableFilter lowPass, highPass, dcBlocker;
-    orvel::EnvelopeFollower envelope;
-    std::atomic<float> monitorDrive { 0.0f };
-    PrePostSwitch prePost;
+    orvel::FoldCore foldCore;
+    std::atomic<float> monitorDrive{ 0.0f };
     orvel::RampedValue autoGain { 1.0f };
 
     orvel::OversamplerBank mainOversamplers;
-    orvel::DryDelayLine dryDelay;
     int oversamplingIndex = 0;
     std::atomic<int> oversamplingIndexInUse { 0 }; // oversamplingIndex, published for the editor
     int oversamplingFactor = 1;
@@ -225,8 +224,21 @@ private:
     std::atomic<juce::uint32> restoreSequence { 0 };
     int lockRestoreCount = 0;
 
-    orvel::SilenceWatch silenceWatch;
-    float wetPeak = 0.0f; // of the last block's folded signal, before the mix
+    // An oversampling change while playing fades the output out, re-prepares
+    // once it is silent and fades back in, as the bypass does.
+    orvel::RampedValue preparationFade{ 1.0f };
+    bool playedSincePreparation = false;
+
+    // The dry copy for the mix follows the wet path's phase; it only runs while
+    // the mix needs it and starts from cleared memories when it comes back.
+    orvel::DryMixPath dryMixPath;
+    juce::AudioBuffer<float> mixDryBuffer;
+    bool dryMixRunning = false;
+
+    // The input delayed by the whole reported latency: what the bypass
+    // crossfades to and what a bypassed instance plays. It is fed every block.
+    orvel::DryDelayLine bypassDelay;
+    bool wasSkipping = false;
 
     // Declared before the look-and-feel and the shared images: destroyed after
     // them, and before the oversamplers and the chain.

@@ -1,9 +1,13 @@
 #include "state/OrvelSettings.h"
 
+#include "state/FileAccess.h"
 #include "state/UntrustedXml.h"
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace orvel
 {
@@ -35,23 +39,83 @@ namespace
        #endif
     }
 
+    /** An attribute value as XML text: what JUCE's writer escapes, and control
+        characters as numeric references. Built in a std::string: appending to a
+        juce::String measures the whole text again each time. */
+    void appendEscaped (std::string& text, const juce::String& value)
+    {
+        for (const auto* p = value.toRawUTF8(); *p != 0; ++p)
+        {
+            switch (*p)
+            {
+                case '&':  text += "&amp;"; break;
+                case '"':  text += "&quot;"; break;
+                case '\'': text += "&apos;"; break;
+                case '<':  text += "&lt;"; break;
+                case '>':  text += "&gt;"; break;
+                default:
+                    if ((unsigned char) *p < 32)
+                        text += "&#" + std::to_string ((int) *p) + ";";
+                    else
+                        text += *p;
+            }
+        }
+    }
+
+    /** The element with its attributes in alphabetical order ignoring case, of two
+        with the same name the first, and no children.
+
+        JUCE keeps attributes in a linked list and setAttribute() looks for an
+        existing one first, so reading them by index or adding them one by one costs
+        n² steps: seconds for every load of a file with a few thousand settings. So
+        the attributes are taken off the front of a copy, and the sorted element is
+        parsed from text, which appends them in one pass. */
     std::unique_ptr<juce::XmlElement> withSortedAttributes (const juce::XmlElement& source)
     {
-        juce::StringArray names;
+        juce::XmlElement remaining (source);
+        std::vector<std::pair<juce::String, juce::String>> attributes;
+        std::set<juce::String> seen;
+        auto unchanged = source.getFirstChildElement() == nullptr;
 
-        for (int i = 0; i < source.getNumAttributes(); ++i)
-            names.add (source.getAttributeName (i));
+        for (;;)
+        {
+            const auto name = remaining.getAttributeName (0); // empty once none is left
+
+            if (name.isEmpty())
+                break;
+
+            if (seen.insert (name).second)
+                attributes.emplace_back (name, remaining.getAttributeValue (0));
+            else
+                unchanged = false;
+
+            remaining.removeAttribute (name);
+        }
+
+        const auto inOrder = [] (const auto& a, const auto& b) { return a.first.compareIgnoreCase (b.first) < 0; };
+
+        // What this store wrote is in order already: a plain copy does.
+        if (unchanged && std::is_sorted (attributes.begin(), attributes.end(), inOrder))
+            return std::make_unique<juce::XmlElement> (source);
 
         // Stable, so two names that differ only in case keep their file order.
-        std::stable_sort (names.begin(), names.end(), [] (const juce::String& a, const juce::String& b)
-                          { return a.compareIgnoreCase (b) < 0; });
+        std::stable_sort (attributes.begin(), attributes.end(), inOrder);
 
-        auto sorted = std::make_unique<juce::XmlElement> (source.getTagName());
+        std::string text = "<" + source.getTagName().toStdString();
 
-        for (auto& name : names)
-            sorted->setAttribute (name, source.getStringAttribute (name));
+        for (const auto& [name, value] : attributes)
+        {
+            text += " " + name.toStdString() + "=\"";
+            appendEscaped (text, value);
+            text += "\"";
+        }
 
-        return sorted;
+        text += "/>";
+
+        if (auto sorted = juce::parseXML (juce::String::fromUTF8 (text.data(), (int) text.size())))
+            return sorted;
+
+        return std::make_unique<juce::XmlElement> (source.getTagName());
     }
 
     /** jlimit lets NaN through unchanged; a stored "nan" must not become a window scale. */
@@ -70,14 +134,25 @@ OrvelSettings::OrvelSettings (const juce::String& productName, const juce::Strin
 
 //==============================================================================
 juce::XmlElement* OrvelSettings::loadInto (std::unique_ptr<juce::XmlElement>& held,
+                                           bool& mayWrite,
                                            const juce::File& file,
                                            const juce::String& rootTag,
                                            bool sortAttributes)
 {
-    if (! file.exists())
+    const auto read = readRegularFile (file, maxUntrustedXmlBytes);
+
+    if (read.status == FileReadResult::Status::missing)
         file.create();
 
-    held = readUntrustedXmlFile (file);
+    held.reset();
+
+    if (read.isRead())
+        if (const auto text = decodeUntrustedText (read.bytes.getData(), read.bytes.getSize()))
+            held = parseUntrustedXml (*text);
+
+    // Only what was read and understood, or nothing at all, may be written over.
+    mayWrite = held != nullptr || read.status == FileReadResult::Status::missing
+               || (read.isRead() && read.bytes.isEmpty());
 
     if (held == nullptr)
         held = std::make_unique<juce::XmlElement> (rootTag);
@@ -88,24 +163,29 @@ juce::XmlElement* OrvelSettings::loadInto (std::unique_ptr<juce::XmlElement>& he
     return held.get();
 }
 
+bool OrvelSettings::saveTo (const juce::XmlElement& element, bool mayWrite, const juce::File& file)
+{
+    return mayWrite && writeXmlFile (element, file) == FileWriteResult::written;
+}
+
 juce::XmlElement* OrvelSettings::loadMakerSettings (bool sortAttributes)
 {
-    return loadInto (makerSettings, getMakerSettingsFile(), getMakerRootTag(), sortAttributes);
+    return loadInto (makerSettings, makerFileWritable, getMakerSettingsFile(), getMakerRootTag(), sortAttributes);
 }
 
 juce::XmlElement* OrvelSettings::loadProductSettings (bool sortAttributes)
 {
-    return loadInto (productSettings, getProductSettingsFile(), getProductRootTag(), sortAttributes);
+    return loadInto (productSettings, productFileWritable, getProductSettingsFile(), getProductRootTag(), sortAttributes);
 }
 
 bool OrvelSettings::saveMakerSettings()
 {
-    return makerElement().writeTo (getMakerSettingsFile());
+    return saveTo (makerElement(), makerFileWritable, getMakerSettingsFile());
 }
 
 bool OrvelSettings::saveProductSettings()
 {
-    return productElement().writeTo (getProductSettingsFile());
+    return saveTo (productElement(), productFileWritable, getProductSettingsFile());
 }
 
 juce::XmlElement& OrvelSettings::makerElement()
@@ -232,6 +312,7 @@ UserSettings OrvelSettings::readStoredSettings()
 
 bool OrvelSettings::saveEditorSettings (const UserSettings& settings)
 {
+    const ScopedFolderLock lock (getSettingsFolder());
     loadProductSettings (true);
     setProductDouble (windowSizeKey, clampWindowSize (settings.windowSize), false);
     setProductDouble (brightnessKey, (double) settings.brightness, false);
@@ -242,6 +323,7 @@ bool OrvelSettings::saveEditorSettings (const UserSettings& settings)
 
 bool OrvelSettings::writeMakerBool (const juce::String& key, bool value)
 {
+    const ScopedFolderLock lock (getSettingsFolder());
     loadMakerSettings (true);
     setMakerInt (key, value ? 1 : 0, false);
     return saveMakerSettings();
@@ -271,6 +353,57 @@ juce::File OrvelSettings::getNewsFolder() const
 juce::File OrvelSettings::getPresetsFolder() const
 {
     return resolveFolder (getBaseFolder().getChildFile ("Presets").getChildFile (productKey));
+}
+
+juce::Array<juce::File> OrvelSettings::getSystemDataFolders (const juce::File& moduleFile, const juce::String& xdgDataDirs)
+{
+    juce::Array<juce::File> dataFolders;
+
+   #if JUCE_LINUX || JUCE_BSD
+    // Installed under any prefix, the module sits in <prefix>/lib/clap (or lib64/clap)
+    // and the presets in <prefix>/share; the per-user ~/.clap has no such sibling.
+    const auto moduleFolder = moduleFile.getParentDirectory();
+
+    if (moduleFolder.getFileName() == "clap")
+        dataFolders.add (moduleFolder.getParentDirectory().getSiblingFile ("share"));
+
+    // The XDG base directory rules: system data folders, most important first.
+    for (const auto& path : juce::StringArray::fromTokens (xdgDataDirs.isEmpty() ? "/usr/local/share:/usr/share" : xdgDataDirs, ":", ""))
+        if (juce::File::isAbsolutePath (path))
+            dataFolders.addIfNotAlreadyThere (juce::File (path));
+   #elif JUCE_MAC
+    juce::ignoreUnused (moduleFile, xdgDataDirs);
+    dataFolders.add (juce::File ("/Library/Application Support"));
+   #else
+    juce::ignoreUnused (moduleFile, xdgDataDirs);
+    dataFolders.add (juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory));
+   #endif
+
+    return dataFolders;
+}
+
+juce::Array<juce::File> OrvelSettings::getSystemPresetsFolders() const
+{
+    const auto dataFolders = getSystemDataFolders (getExecutableFile(), juce::SystemStats::getEnvironmentVariable ("XDG_DATA_DIRS", {}));
+    const auto userFolder = getPresetsFolder();
+    juce::Array<juce::File> folders;
+
+    for (const auto& dataFolder : dataFolders)
+    {
+        const auto folder = dataFolder.getChildFile (makerKey).getChildFile ("Presets").getChildFile (productKey);
+
+        if (folder.isDirectory() && folder != userFolder)
+            folders.addIfNotAlreadyThere (folder);
+    }
+
+    return folders;
+}
+
+juce::Array<juce::File> OrvelSettings::getAllPresetsFolders() const
+{
+    auto folders = getSystemPresetsFolders();
+    folders.insert (0, getPresetsFolder());
+    return folders;
 }
 
 juce::File OrvelSettings::getMakerSettingsFile() const

@@ -41,9 +41,22 @@ struct UserSettings
     setters do not.
 
     Files are always replaced whole (written to a temporary sibling and renamed), so
-    a crash or a second instance never sees half a file. A missing, empty, binary,
-    oversized or malformed file reads as a file without attributes: every getter
-    gives its default and the next save writes a well-formed file.
+    a crash or a second instance never sees half a file; a settings file that is a
+    symbolic link is written through to its target, and a read-only one is left
+    alone. Reads take whatever file they opened to its end and open nothing but
+    regular files (a FIFO named like a settings file would block the host).
+
+    A missing or empty file reads as a file without attributes, and the next save
+    writes a well-formed file. A file that holds something but cannot be read or
+    parsed (binary, oversized, malformed, not a regular file) also gives every
+    getter its default, but the store then never writes that file: it may hold
+    what a newer version wrote, or what another process was writing at that
+    moment, and writing defaults over it would lose the user's settings.
+
+    writeMakerBool() and saveEditorSettings() hold ScopedFolderLock on the settings
+    folder around their reload-modify-write, so two processes that change different
+    settings at the same moment both keep their change (when the lock cannot be had
+    within a short wait, they go ahead without it).
 
     Folder layout, below the base folder:
       Settings/             both settings files
@@ -106,7 +119,8 @@ public:
     juce::XmlElement* loadProductSettings (bool sortAttributes);
 
     /** Writes the held element (loading first if none is held). Returns false when the
-        file could not be replaced; the in-memory values are kept either way.
+        file could not be replaced, or must not be (its last load found content it
+        could not read); the in-memory values are kept either way.
     */
     bool saveMakerSettings();
     bool saveProductSettings();
@@ -167,6 +181,26 @@ public:
     juce::File getNewsFolder() const;
     juce::File getPresetsFolder() const;
 
+    /** Folders of presets installed for every user (the factory bank), each with the
+        same layout below a data folder as the user's presets folder below the base
+        folder: <data folder>/<maker key>/Presets/<product key>. Only folders that
+        exist are listed, none of them created, and never the user's own folder.
+
+        Data folders: on Linux the "share" folder beside the plug-in's installed
+        module (<prefix>/lib/clap/X.clap gives <prefix>/share), then those of
+        $XDG_DATA_DIRS (by default /usr/local/share and /usr/share); on macOS
+        /Library/Application Support; on Windows the common application data folder
+        (C:\ProgramData).
+    */
+    juce::Array<juce::File> getSystemPresetsFolders() const;
+
+    /** The user's presets folder, then getSystemPresetsFolders(). */
+    juce::Array<juce::File> getAllPresetsFolders() const;
+
+    /** The data folders getSystemPresetsFolders() looks in, for a plug-in module at
+        moduleFile and the given value of $XDG_DATA_DIRS (empty: unset). */
+    static juce::Array<juce::File> getSystemDataFolders (const juce::File& moduleFile, const juce::String& xdgDataDirs);
+
     juce::File getMakerSettingsFile() const;
     juce::File getProductSettingsFile() const;
     juce::File getNewsFile() const;
@@ -187,14 +221,20 @@ private:
     juce::XmlElement& productElement();
 
     static juce::XmlElement* loadInto (std::unique_ptr<juce::XmlElement>& held,
+                                       bool& mayWrite,
                                        const juce::File& file,
                                        const juce::String& rootTag,
                                        bool sortAttributes);
+    static bool saveTo (const juce::XmlElement& element, bool mayWrite, const juce::File& file);
 
     const juce::String productKey;
     const juce::String makerKey;
     std::unique_ptr<juce::XmlElement> productSettings;
     std::unique_ptr<juce::XmlElement> makerSettings;
+
+    /** False after a load found content it could not read: the file is kept as it is. */
+    bool productFileWritable = true;
+    bool makerFileWritable = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OrvelSettings)
 };

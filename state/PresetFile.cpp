@@ -1,7 +1,9 @@
 #include "state/PresetFile.h"
 
+#include "state/FileAccess.h"
 #include "state/UntrustedXml.h"
 
+#include <filesystem>
 #include <string>
 
 namespace orvel
@@ -48,7 +50,8 @@ namespace
 
     juce::String saveFailedMessage (const juce::String& path)
     {
-        return "The preset could not be saved as \"" + path + "\". Please check that the folder exists and can be written to.";
+        return "The preset could not be saved as \"" + path + "\". Please check that the folder exists and can be written to, "
+               "and that the preset is not read-only.";
     }
 } // namespace
 
@@ -70,35 +73,26 @@ bool hasPresetSignature (const void* data, size_t numBytes)
 //==============================================================================
 PresetReadResult readPresetFile (const juce::String& path)
 {
-    PresetReadResult result;
-
     // A restored host state may carry any text here; a relative path would be read
     // from wherever the host happens to run.
     if (! juce::File::isAbsolutePath (path))
-        return result;
+        return {};
 
-    const juce::File file (path);
+    const auto read = readRegularFile (juce::File (path), maxUntrustedXmlBytes);
 
-    if (! file.existsAsFile() || file.getSize() <= 0)
-        return result;
-
-    juce::MemoryBlock head;
-
+    // Too large to parse, but still a preset when its first bytes say so: it then
+    // only fades the output out and in.
+    if (read.status == FileReadResult::Status::tooLarge)
     {
-        juce::FileInputStream in (file);
-
-        if (! in.openedOk())
-            return result;
-
-        in.readIntoMemoryBlock (head, presets::signatureWindowBytes);
+        PresetReadResult result;
+        result.isPreset = hasPresetSignature (read.bytes.getData(), read.bytes.getSize());
+        return result;
     }
 
-    if (head.getSize() == 0 || ! hasPresetSignature (head.getData(), head.getSize()))
-        return result;
+    if (! read.isRead())
+        return {};
 
-    result.isPreset = true;
-    result.element = readUntrustedXmlFile (file);
-    return result;
+    return readPresetBytes (read.bytes.getData(), read.bytes.getSize());
 }
 
 PresetReadResult readPresetBytes (const void* data, size_t numBytes)
@@ -123,28 +117,17 @@ juce::String writePresetFile (const juce::XmlElement& element, const juce::Strin
         return saveFailedMessage (path);
 
     const juce::File file (path);
-
-    if (file.isDirectory())
-        return saveFailedMessage (path);
-
     const auto created = ! file.existsAsFile();
 
-    if (created && ! file.create())
+    // Through a symbolic link to its target, never over a read-only file, and by a
+    // rename, so a failed write leaves a previous preset intact.
+    if (! file.getParentDirectory().createDirectory() || writeXmlFile (element, file) != FileWriteResult::written)
         return saveFailedMessage (path);
 
-    // writeTo goes through a temporary sibling and a rename, so a failed write
-    // leaves a previous preset intact.
-    auto saved = element.writeTo (file);
+    const auto written = readRegularFile (file, (size_t) presets::signatureWindowBytes);
 
-    if (saved)
-    {
-        juce::MemoryBlock head;
-        juce::FileInputStream in (file);
-        saved = in.openedOk() && in.readIntoMemoryBlock (head, presets::signatureWindowBytes) > 0
-                && hasPresetSignature (head.getData(), head.getSize());
-    }
-
-    if (saved)
+    if ((written.isRead() || written.status == FileReadResult::Status::tooLarge)
+        && hasPresetSignature (written.bytes.getData(), written.bytes.getSize()))
         return {};
 
     if (created)
@@ -172,6 +155,99 @@ juce::File getPresetSaveSuggestion (const juce::String& currentPresetPath, const
             return userFolder.getChildFile (current.getFileName());
 
     return current;
+}
+
+//==============================================================================
+namespace
+{
+    namespace fs = std::filesystem;
+
+    fs::path nativePath (const juce::String& path)
+    {
+        return fs::u8path (path.toStdString());
+    }
+
+    /** True when the path lies below the folder, compared as written (after ".."
+        and "." are resolved as text) or after every symbolic link is resolved. The
+        first admits presets reached through links the user put into the folder;
+        the second a folder that was itself reached through a link. */
+    bool liesBelow (const fs::path& path, const juce::File& folder)
+    {
+        const auto below = [] (const fs::path& child, const fs::path& parent)
+        {
+            const auto relative = child.lexically_relative (parent);
+            return ! relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+        };
+
+        const auto folderPath = nativePath (folder.getFullPathName());
+
+        if (below (path.lexically_normal(), folderPath.lexically_normal()))
+            return true;
+
+        std::error_code error;
+        const auto realPath = fs::weakly_canonical (path, error);
+
+        if (error)
+            return false;
+
+        const auto realFolder = fs::weakly_canonical (folderPath, error);
+        return ! error && below (realPath, realFolder);
+    }
+
+    /** The index of the presets folder the path lies in, or -1. */
+    int presetsFolderIndexOf (const juce::String& path, const juce::Array<juce::File>& presetsFolders)
+    {
+        if (! juce::File::isAbsolutePath (path) || path.containsChar (0))
+            return -1;
+
+        const auto native = nativePath (path);
+
+        for (int i = 0; i < presetsFolders.size(); ++i)
+            if (liesBelow (native, presetsFolders.getReference (i)))
+                return i;
+
+        return -1;
+    }
+
+    bool hasPresetExtension (const juce::String& path)
+    {
+        return juce::File::areFileNamesCaseSensitive() ? path.endsWith (presets::fileExtension)
+                                                       : path.endsWithIgnoreCase (presets::fileExtension);
+    }
+} // namespace
+
+bool isInPresetsFolders (const juce::String& path, const juce::Array<juce::File>& presetsFolders)
+{
+    if (! hasPresetExtension (path) || presetsFolderIndexOf (path, presetsFolders) < 0)
+        return false;
+
+    // A folder, FIFO or device named like a preset is none.
+    const juce::File file (path);
+    return ! file.exists() || isRegularFile (file);
+}
+
+juce::String presetPathOrInit (const juce::String& path, const juce::Array<juce::File>& presetsFolders)
+{
+    return isInPresetsFolders (path, presetsFolders) ? path : juce::String (presets::initPresetName);
+}
+
+bool isFactoryPreset (const juce::String& path, const juce::Array<juce::File>& presetsFolders)
+{
+    const auto index = presetsFolderIndexOf (path, presetsFolders);
+
+    if (index != 0)
+        return index > 0;
+
+    const auto relative = nativePath (path).lexically_normal().lexically_relative (
+        nativePath (presetsFolders.getReference (0).getFullPathName()).lexically_normal());
+
+    return ! relative.empty() && juce::String (relative.begin()->u8string()).equalsIgnoreCase (presets::factoryFolderName);
+}
+
+bool isDeletablePreset (const juce::String& path, const juce::Array<juce::File>& presetsFolders)
+{
+    return isInPresetsFolders (path, presetsFolders) && juce::File (path).existsAsFile()
+           && ! isFactoryPreset (path, presetsFolders);
 }
 
 } // namespace orvel

@@ -37,6 +37,10 @@ namespace presets
         overwriting a factory preset; created on the first save. */
     constexpr const char* userFolderName = "User";
 
+    /** The folder of the factory bank, in the user's presets folder (where a per-user
+        install puts it) and in the system ones. */
+    constexpr const char* factoryFolderName = "Factory";
+
     /** A current preset whose lower-cased path contains one of these is a factory
         preset: the save dialog then offers the user folder. */
     constexpr const char* factoryPathMarkers[] = { "/factory", "\\factory" };
@@ -88,5 +92,33 @@ juce::String writePresetFile (const juce::XmlElement& element, const juce::Strin
     user folder, which is created here; otherwise the current preset file itself.
 */
 juce::File getPresetSaveSuggestion (const juce::String& currentPresetPath, const juce::File& presetsFolder);
+
+//==============================================================================
+/** Whether a path may be taken for a preset of ours: an absolute path ending in
+    ".kvp" that lies below one of the presets folders (OrvelSettings::
+    getAllPresetsFolders()) and names a regular file or nothing at all.
+
+    "Below" holds for the path as written (".." and "." resolved as text, so they
+    cannot climb out) or for the path with every symbolic link resolved; links the
+    user put into a presets folder are followed, a path that merely starts with the
+    folder's name is not.
+
+    The current preset path comes back from projects, which anyone can write: the
+    save and delete actions and the preset label act on it only when this holds.
+*/
+bool isInPresetsFolders (const juce::String& path, const juce::Array<juce::File>& presetsFolders);
+
+/** The path when isInPresetsFolders(), else "Init". */
+juce::String presetPathOrInit (const juce::String& path, const juce::Array<juce::File>& presetsFolders);
+
+/** True for a path below a system presets folder (any entry after the first), or
+    below the Factory folder of the user's presets folder (the first entry). Such
+    presets are read-only: they are saved to the user folder instead, and never
+    deleted. */
+bool isFactoryPreset (const juce::String& path, const juce::Array<juce::File>& presetsFolders);
+
+/** An existing preset file of the user's own that the delete action may move to the
+    trash: in the presets folders and no factory preset. */
+bool isDeletablePreset (const juce::String& path, const juce::Array<juce::File>& presetsFolders);
 
 } // namespace orvel

@@ -5,8 +5,14 @@
 #include "state/UntrustedXml.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <set>
+
+#if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+ #include <sys/stat.h>
+#endif
 
 namespace orvel
 {
@@ -14,12 +20,6 @@ namespace orvel
 namespace
 {
     namespace fs = std::filesystem;
-
-    void sortByNaturalName (juce::Array<juce::File>& files)
-    {
-        std::stable_sort (files.begin(), files.end(), [] (const juce::File& a, const juce::File& b)
-                          { return a.getFileName().compareNatural (b.getFileName(), false) < 0; });
-    }
 
     /** A path as text, or nothing when its bytes are not strict UTF-8. juce::String
         keeps malformed bytes from the file system as they are and overruns its own
@@ -34,56 +34,112 @@ namespace
         return juce::String::fromUTF8 (bytes.data(), (int) bytes.size());
     }
 
-    /** The folder's sub-folders (symbolic links to folders included) and its preset
-        files (links to files included). Entries whose names are not valid text are
-        left out. Listed with std::filesystem rather than juce::File::findChildFiles,
-        which turns every name into a juce::String unchecked. */
-    void listFolder (const juce::File& folder, juce::Array<juce::File>& folders, juce::Array<juce::File>& presetFiles)
+    fs::path nativePath (const std::string& utf8Path)
     {
-        const auto caseSensitive = juce::File::areFileNamesCaseSensitive();
-        std::error_code error;
-
-        for (fs::directory_iterator it (fs::u8path (folder.getFullPathName().toStdString()), error), end;
-             ! error && it != end;
-             it.increment (error))
-        {
-            const auto name = pathText (it->path().filename());
-
-            if (! name.has_value() || name->isEmpty())
-                continue;
-
-            std::error_code statusError;
-            const auto child = folder.getChildFile (*name);
-
-            if (fs::is_directory (it->path(), statusError)) // follows symbolic links
-                folders.add (child);
-            else if (fs::is_regular_file (it->path(), statusError)
-                     && (caseSensitive ? name->endsWith (presets::fileExtension)
-                                       : name->endsWithIgnoreCase (presets::fileExtension)))
-                presetFiles.add (child);
-        }
+        return fs::u8path (utf8Path);
     }
 
-    /** A symbolic link's target, one level resolved as File::getLinkedTarget does, or
-        the link itself when it is none or its target is not valid text. */
-    juce::File linkTarget (const juce::File& link)
+    std::string utf8Path (const juce::File& file)
     {
-        const auto linkPath = fs::u8path (link.getFullPathName().toStdString());
+        return file.getFullPathName().toStdString();
+    }
+
+    /** What stat() tells about a path, symbolic links followed. */
+    struct PathStatus
+    {
+        juce::uint64 device = 0;
+        juce::uint64 inode = 0;
+        juce::int64 modifiedNs = 0;
+        juce::int64 changedNs = 0;
+    };
+
+    std::optional<PathStatus> statusOf (const std::string& path)
+    {
+        PathStatus status;
+
+       #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+        struct stat info;
+
+        if (::stat (path.c_str(), &info) != 0)
+            return std::nullopt;
+
+        const auto nanoseconds = [] (const timespec& time) { return (juce::int64) time.tv_sec * 1000000000 + time.tv_nsec; };
+
+        status.device = (juce::uint64) info.st_dev;
+        status.inode = (juce::uint64) info.st_ino;
+         #if JUCE_MAC
+        status.modifiedNs = nanoseconds (info.st_mtimespec);
+        status.changedNs = nanoseconds (info.st_ctimespec);
+         #else
+        status.modifiedNs = nanoseconds (info.st_mtim);
+        status.changedNs = nanoseconds (info.st_ctim);
+         #endif
+       #else
+        // Without inodes: the canonical path stands for the file.
         std::error_code error;
-
-        if (! fs::is_symlink (linkPath, error))
-            return link;
-
-        auto target = fs::read_symlink (linkPath, error);
+        const auto canonical = fs::canonical (nativePath (path), error);
 
         if (error)
-            return link;
+            return std::nullopt;
 
-        if (target.is_relative())
-            target = linkPath.parent_path() / target;
+        status.inode = (juce::uint64) std::hash<std::string> {}(canonical.u8string());
+        status.modifiedNs = (juce::int64) fs::last_write_time (canonical, error).time_since_epoch().count();
+       #endif
 
-        const auto text = pathText (target.lexically_normal());
-        return text.has_value() && juce::File::isAbsolutePath (*text) ? juce::File (*text) : link;
+        return status;
+    }
+
+    juce::int64 nowNs()
+    {
+        using namespace std::chrono;
+        return (juce::int64) duration_cast<nanoseconds> (system_clock::now().time_since_epoch()).count();
+    }
+
+    bool sameName (const juce::String& a, const juce::String& b)
+    {
+        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
+    }
+
+    /** A folder's sub-folders or presets found under one name in the folders laid
+        over each other: a path per folder that has one. */
+    struct NamedPaths
+    {
+        juce::String name;
+        std::vector<std::string> paths;
+    };
+
+    void addPath (std::vector<NamedPaths>& into, const juce::String& name, const std::string& path)
+    {
+        const auto existing = std::find_if (into.begin(), into.end(), [&name] (const NamedPaths& n) { return sameName (n.name, name); });
+
+        if (existing != into.end())
+            existing->paths.push_back (path);
+        else
+            into.push_back ({ name, { path } });
+    }
+
+    void sortByNaturalName (std::vector<NamedPaths>& list)
+    {
+        std::stable_sort (list.begin(), list.end(), [] (const NamedPaths& a, const NamedPaths& b)
+                          { return a.name.compareNatural (b.name, false) < 0; });
+    }
+
+    /** The name a folder is listed under: a symbolic link's target's own name. */
+    juce::String displayName (const std::string& path)
+    {
+        const auto native = nativePath (path);
+        std::error_code error;
+
+        if (fs::is_symlink (native, error))
+        {
+            const auto target = fs::read_symlink (native, error);
+
+            if (! error)
+                if (const auto name = pathText (target.lexically_normal().filename()); name.has_value() && name->isNotEmpty())
+                    return *name;
+        }
+
+        return pathText (native.filename()).value_or (juce::String());
     }
 
     /** The file name without extension of a path with "/" separators, whatever the
@@ -96,18 +152,88 @@ namespace
     }
 } // namespace
 
-PresetMenuModel::PresetMenuModel (const juce::File& rootFolder)
-    : rootOverride (rootFolder)
+//==============================================================================
+/** What one scan has seen so far and how much it may still look at. */
+struct PresetMenuModel::Scan
 {
+    std::set<FileIdentity> visitedFolders;
+    std::set<FileIdentity> listedPresets;
+    int foldersLeft = maxFoldersScanned;
+    int entriesLeft = maxEntriesScanned;
+    std::vector<FolderStamp> stamps;
+
+    /** True the first time a folder is reached, however it is reached, while the
+        folder budget lasts. */
+    bool visit (const std::string& path)
+    {
+        if (foldersLeft <= 0)
+            return false;
+
+        const auto status = statusOf (path);
+
+        if (! status.has_value() || ! visitedFolders.insert ({ status->device, status->inode }).second)
+            return false;
+
+        --foldersLeft;
+        stamps.push_back ({ path, { status->device, status->inode }, status->modifiedNs, status->changedNs });
+        return true;
+    }
+
+    /** The sub-folders (symbolic links to folders included) and preset files (links
+        to files included) of a folder, added by name. Listed with std::filesystem
+        rather than juce::File::findChildFiles, which turns every name into a
+        juce::String unchecked. */
+    void list (const std::string& folder, std::vector<NamedPaths>& folders, std::vector<NamedPaths>& presetFiles)
+    {
+        const auto caseSensitive = juce::File::areFileNamesCaseSensitive();
+        std::error_code error;
+
+        for (fs::directory_iterator it (nativePath (folder), error), end;
+             ! error && it != end && entriesLeft > 0;
+             it.increment (error))
+        {
+            --entriesLeft;
+            const auto name = pathText (it->path().filename());
+
+            if (! name.has_value() || name->isEmpty())
+                continue;
+
+            std::error_code statusError;
+            const auto path = folder + "/" + name->toStdString();
+
+            if (fs::is_directory (it->path(), statusError)) // follows symbolic links
+                addPath (folders, *name, path);
+            else if (fs::is_regular_file (it->path(), statusError) // and so skips FIFOs and devices
+                     && (caseSensitive ? name->endsWith (presets::fileExtension)
+                                       : name->endsWithIgnoreCase (presets::fileExtension)))
+                addPath (presetFiles, *name, path);
+        }
+    }
+};
+
+//==============================================================================
+PresetMenuModel::PresetMenuModel (const juce::File& rootFolder)
+    : rootOverrides (rootFolder == juce::File() ? juce::Array<juce::File>() : juce::Array<juce::File> { rootFolder })
+{
+}
+
+PresetMenuModel::PresetMenuModel (const juce::Array<juce::File>& rootFolders)
+    : rootOverrides (rootFolders)
+{
+}
+
+juce::Array<juce::File> PresetMenuModel::getPresetsFolders() const
+{
+    if (rootOverrides.isEmpty())
+        return settings.getAllPresetsFolders();
+
+    rootOverrides.getReference (0).createDirectory();
+    return rootOverrides;
 }
 
 juce::File PresetMenuModel::getPresetsFolder() const
 {
-    if (rootOverride == juce::File())
-        return settings.getPresetsFolder();
-
-    rootOverride.createDirectory();
-    return rootOverride;
+    return rootOverrides.isEmpty() ? settings.getPresetsFolder() : getPresetsFolders().getFirst();
 }
 
 juce::String PresetMenuModel::normalisePath (const juce::String& path)
@@ -126,75 +252,122 @@ void PresetMenuModel::rebuild()
     entries.clear();
     presetPaths.clear();
     normalisedPresetPaths.clear();
+    itemIdsByIdentity.clear();
     nextItemId = 1;
 
-    const auto root = getPresetsFolder();
-    juce::StringArray openFolders { root.getFullPathName() };
+    scanStartNs = nowNs();
+    ++numScans;
+    scannedFolders = getPresetsFolders();
 
-    addFolderEntries (entries, root, openFolders);
-    addPresetEntries (entries, root);
+    Scan scan;
+    std::vector<std::string> roots;
 
+    for (const auto& folder : scannedFolders)
+        if (const auto path = utf8Path (folder); scan.visit (path))
+            roots.push_back (path);
+
+    addFolder (entries, roots, 0, scan);
+
+    folderStamps = std::move (scan.stamps);
     built = true;
 }
 
-void PresetMenuModel::addFolderEntries (std::vector<PresetMenuEntry>& into, const juce::File& folder, juce::StringArray& openFolders)
+void PresetMenuModel::addFolder (std::vector<PresetMenuEntry>& into, const std::vector<std::string>& sources, int depth, Scan& scan)
 {
-    if (openFolders.size() > maxFolderDepth)
-        return;
+    std::vector<NamedPaths> folders, presetFiles;
 
-    juce::Array<juce::File> children, unused;
-    listFolder (folder, children, unused);
-    sortByNaturalName (children);
+    for (const auto& source : sources)
+        scan.list (source, folders, presetFiles);
 
-    for (const auto& child : children)
+    sortByNaturalName (folders);
+    sortByNaturalName (presetFiles);
+
+    if (depth < maxFolderDepth)
     {
-        const auto target = linkTarget (child);
-        const auto directory = target.isDirectory() ? target : child;
+        for (const auto& folder : folders)
+        {
+            // Only ways into folders that no other way has reached yet.
+            std::vector<std::string> fresh;
 
-        if (! directory.isDirectory())
-            continue;
+            for (const auto& path : folder.paths)
+                if (scan.visit (path))
+                    fresh.push_back (path);
 
-        // A link back to a folder that is being listed would recurse for ever.
-        const auto path = directory.getFullPathName();
+            if (fresh.empty())
+                continue;
 
-        if (openFolders.contains (path))
-            continue;
-
-        PresetMenuEntry entry;
-        entry.name = directory.getFileName();
-        entry.file = directory;
-
-        openFolders.add (path);
-        addFolderEntries (entry.children, directory, openFolders);
-        openFolders.removeString (path);
-
-        addPresetEntries (entry.children, directory);
-        into.push_back (std::move (entry));
+            PresetMenuEntry entry;
+            entry.name = displayName (fresh.front());
+            entry.file = juce::File (juce::String::fromUTF8 (fresh.front().c_str()));
+            addFolder (entry.children, fresh, depth + 1, scan);
+            into.push_back (std::move (entry));
+        }
     }
+
+    // Of presets of one name, the first folder's (the user's) wins.
+    for (const auto& preset : presetFiles)
+        addPreset (into, preset.paths.front(), preset.name, scan);
 }
 
-void PresetMenuModel::addPresetEntries (std::vector<PresetMenuEntry>& into, const juce::File& folder)
+void PresetMenuModel::addPreset (std::vector<PresetMenuEntry>& into, const std::string& path, const juce::String& name, Scan& scan)
 {
-    juce::Array<juce::File> unused, files;
-    listFolder (folder, unused, files);
-    sortByNaturalName (files);
+    // The id after the last preset must stay below the reserved one.
+    if (nextItemId >= openPresetsFolderItemId)
+        return;
 
-    for (const auto& file : files)
+    const auto status = statusOf (path);
+
+    if (! status.has_value())
+        return;
+
+    const FileIdentity identity { status->device, status->inode };
+
+    if (! scan.listedPresets.insert (identity).second)
+        return;
+
+    PresetMenuEntry entry;
+    entry.file = juce::File (juce::String::fromUTF8 (path.c_str()));
+    entry.name = name.upToLastOccurrenceOf (".", false, false);
+    entry.itemId = nextItemId++;
+    entry.ticked = entry.itemId == currentItemId;
+
+    const auto fullPath = entry.file.getFullPathName();
+    presetPaths.add (fullPath);
+    normalisedPresetPaths.add (normalisePath (fullPath));
+    itemIdsByIdentity[identity] = entry.itemId;
+    into.push_back (std::move (entry));
+}
+
+bool PresetMenuModel::stampsStillHold() const
+{
+    const auto settledBefore = scanStartNs - (juce::int64) changeTimeMarginMs * 1000000;
+
+    for (const auto& stamp : folderStamps)
     {
-        // The id after the last preset must stay below the reserved one.
-        if (nextItemId >= openPresetsFolderItemId)
-            return;
+        // Entries added, removed or renamed so shortly before the scan that a later
+        // change may carry the same time. (The change time moves with any change of
+        // the folder's own attributes too; it is compared, but a recent one does not
+        // make the folder's entries uncertain.)
+        if (stamp.modifiedNs >= settledBefore)
+            return false;
 
-        PresetMenuEntry entry;
-        entry.name = file.getFileNameWithoutExtension();
-        entry.file = file;
-        entry.itemId = nextItemId++;
-        entry.ticked = entry.itemId == currentItemId;
-        into.push_back (std::move (entry));
+        const auto status = statusOf (stamp.path);
 
-        presetPaths.add (file.getFullPathName());
-        normalisedPresetPaths.add (normalisePath (file.getFullPathName()));
+        if (! status.has_value() || status->device != stamp.identity.device || status->inode != stamp.identity.inode
+            || status->modifiedNs != stamp.modifiedNs || status->changedNs != stamp.changedNs)
+            return false;
     }
+
+    return true;
+}
+
+bool PresetMenuModel::rebuildIfChanged()
+{
+    if (built && getPresetsFolders() == scannedFolders && stampsStillHold())
+        return false;
+
+    rebuild();
+    return true;
 }
 
 //==============================================================================
@@ -228,10 +401,13 @@ void PresetMenuModel::setCurrentPreset (const juce::String& path, bool rebuildFi
 {
     // A menu that was never built is built before the lookup, not after it: looked
     // up in an empty list, a listed preset would get no id.
-    if (rebuildFirst || ! built)
+    if (! built)
         rebuild();
+    else if (rebuildFirst)
+        rebuildIfChanged();
 
-    if (path == presets::initPresetName)
+    // An empty path is what a step in an empty menu finds: it shows nothing.
+    if (path == presets::initPresetName || (path.isNotEmpty() && ! isInPresetsFolders (path, scannedFolders)))
     {
         labelText = presets::initPresetName;
         currentItemId = 1;
@@ -241,8 +417,16 @@ void PresetMenuModel::setCurrentPreset (const juce::String& path, bool rebuildFi
     const auto normalised = normalisePath (path);
     labelText = toPrecomposedUnicode (nameWithoutExtension (normalised));
 
-    if (juce::File::isAbsolutePath (path) && juce::File (path).exists())
-        currentItemId = normalisedPresetPaths.indexOf (normalised) + 1;
+    if (! juce::File::isAbsolutePath (path) || ! juce::File (path).exists())
+        return;
+
+    currentItemId = normalisedPresetPaths.indexOf (normalised) + 1;
+
+    // The same file by another way, such as through a link to its folder.
+    if (currentItemId == 0)
+        if (const auto status = statusOf (path.toStdString()))
+            if (const auto found = itemIdsByIdentity.find ({ status->device, status->inode }); found != itemIdsByIdentity.end())
+                currentItemId = found->second;
 }
 
 juce::String PresetMenuModel::getCurrentPresetPath() const

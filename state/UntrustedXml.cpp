@@ -1,5 +1,7 @@
 #include "state/UntrustedXml.h"
 
+#include "state/FileAccess.h"
+
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -328,19 +330,12 @@ std::unique_ptr<juce::XmlElement> parseUntrustedXml (const juce::String& text)
 
 std::unique_ptr<juce::XmlElement> readUntrustedXmlFile (const juce::File& file, size_t maxBytes)
 {
-    if (! file.existsAsFile() || file.getSize() > (juce::int64) maxBytes)
+    const auto read = readRegularFile (file, maxBytes);
+
+    if (! read.isRead())
         return nullptr;
 
-    juce::FileInputStream in (file);
-
-    if (! in.openedOk())
-        return nullptr;
-
-    // One byte more than allowed, so a file that grew since getSize() is still caught.
-    juce::MemoryBlock bytes;
-    in.readIntoMemoryBlock (bytes, (ssize_t) maxBytes + 1);
-
-    if (auto text = decodeUntrustedText (bytes.getData(), bytes.getSize(), maxBytes))
+    if (auto text = decodeUntrustedText (read.bytes.getData(), read.bytes.getSize(), maxBytes))
         return parseUntrustedXml (*text);
 
     return nullptr;

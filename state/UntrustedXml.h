@@ -68,7 +68,8 @@ std::optional<juce::String> decodeUntrustedText (const void* data, size_t numByt
 std::unique_ptr<juce::XmlElement> parseUntrustedXml (const juce::String& text);
 
 /** Reads and parses a file with the limits above; null for a missing, unreadable,
-    oversized, binary or malformed file. Never resolves external references, so a
+    oversized, binary or malformed file and for anything but a regular file (see
+    readRegularFile in FileAccess.h). Never resolves external references, so a
     document cannot make the parser read other files.
 */
 std::unique_ptr<juce::XmlElement> readUntrustedXmlFile (const juce::File& file,

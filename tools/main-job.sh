@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
-# Builds the plug-in, installs it for the current user into ~/.clap, shows
-# what a host sees when it loads it, and renders a short demo through the
-# installed module.
+# Builds the plug-in, installs it and its factory presets for the current user
+# (~/.clap and ~/.local/share/Kestrivane/Presets/WrendleFold/Factory), shows what
+# a host sees when it loads it, and renders a short demo through the installed
+# module.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-dependencies.sh
 
 cmake -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)" --target WrendleFold wrendle-host
+cmake --build build -j"$(nproc)" --target WrendleFold wrendle-host factory_presets
 
 mkdir -p "$HOME/.clap"
 install -m 0755 build/WrendleFold.clap "$HOME/.clap/WrendleFold.clap"
 echo "Installed $HOME/.clap/WrendleFold.clap"
+
+# The factory bank: installed under ~/.local it lands in the user's own presets
+# folder, read-only. An earlier install goes first, so a renamed preset does not
+# stay behind under its old name; the user's own presets live elsewhere (User/).
+factory="$HOME/.local/share/Kestrivane/Presets/WrendleFold/Factory"
+rm -rf "$factory"
+cmake --install build --component factory_presets --prefix "$HOME/.local" >/dev/null
+echo "Installed $(find "$factory" -name '*.kvp' | wc -l) factory presets in $factory"
 echo
 
 host=build/tools/wrendle-host/wrendle-host

@@ -7,6 +7,19 @@ namespace orvel
 
 DriftStage::DriftStage()
 {
+    startGlides();
+}
+
+DriftStage::DriftStage (juce::int64 seed)
+    : random (seed),
+      lfo1 (random.nextInt64()),
+      lfo2 (random.nextInt64())
+{
+    startGlides();
+}
+
+void DriftStage::startGlides() noexcept
+{
     // All three fade in from 0.01 to 1 over 441 samples at 44100 Hz.
     leftGainRamp.setTarget (1.0f);
     rightGainRamp.setTarget (1.0f);

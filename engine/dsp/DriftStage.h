@@ -18,12 +18,21 @@ namespace orvel
 
     Every prepare() draws new LFO rates and ramp lengths, so each preparation
     gives a new drift character. The random sequence is seeded from the clock
-    and is not reproducible.
+    unless a seed is given: a seeded stage repeats its output exactly.
 */
 class DriftStage
 {
 public:
+    /** Draws from generators seeded from the clock. */
     DriftStage();
+
+    /** Draws from generators seeded with `seed` (the LFOs' seeds are drawn from it). */
+    explicit DriftStage (juce::int64 seed);
+
+    /** Starts the stage afresh from `seed`, as a stage just built with it would
+        be: the LFOs' tables and phases, the gains and the glides. Allocates
+        nothing, so it may run in a preparation on the audio thread. */
+    void reseed (juce::int64 seed) noexcept { *this = DriftStage (seed); }
 
     /** Draws new LFO rates (2..5 Hz) and gain-ramp lengths and snaps the ramps.
         Computes everything the per-sample path needs; allocates nothing. */
@@ -65,6 +74,8 @@ public:
     const RampedValue& getDepthRamp() const noexcept { return depthRamp; }
 
 private:
+    void startGlides() noexcept;
+
     float outputGain = 1.0f;
     juce::Random random;
     RandomLfo lfo1;

@@ -33,31 +33,45 @@ public:
 
     float getDelayTargetSamples() const noexcept { return delayRamp.target; }
 
+    /** Ends a glide at once: the delay jumps to its target. */
+    void snapDelay() noexcept { delayRamp.snap(); }
+
     /** Clears the stored signal; the delay and its glide are kept. */
     void reset() noexcept;
 
     /** One frame of both channels, in place. */
-    void processFrame (float& left, float& right) noexcept
-    {
-        writeIndex = (writeIndex - 1) & indexMask;
-        leftBuffer[(size_t) writeIndex] = left;
-        rightBuffer[(size_t) writeIndex] = right;
-
-        const int readIndex = (writeIndex + (int) delayRamp.advance()) & indexMask;
-        left = leftBuffer[(size_t) readIndex];
-        right = rightBuffer[(size_t) readIndex];
-    }
+    void processFrame (float& left, float& right) noexcept { delayFrame (left, right, (int) delayRamp.advance()); }
 
     /** A block of both channels, in place. */
     void process (float* left, float* right, int numFrames) noexcept
     {
+        if (delayRamp.isGliding())
+        {
+            for (int i = 0; i < numFrames; ++i)
+                processFrame (left[i], right[i]);
+            return;
+        }
+
+        // A settled delay (the usual case) needs no ramp per frame.
+        const int delaySamples = (int) delayRamp.target;
         for (int i = 0; i < numFrames; ++i)
-            processFrame (left[i], right[i]);
+            delayFrame (left[i], right[i], delaySamples);
     }
 
     const RampedValue& getDelayRamp() const noexcept { return delayRamp; }
 
 private:
+    void delayFrame (float& left, float& right, int delaySamples) noexcept
+    {
+        writeIndex = (writeIndex - 1) & indexMask;
+        leftBuffer[(size_t) writeIndex] = left;
+        rightBuffer[(size_t) writeIndex] = right;
+
+        const int readIndex = (writeIndex + delaySamples) & indexMask;
+        left = leftBuffer[(size_t) readIndex];
+        right = rightBuffer[(size_t) readIndex];
+    }
+
     std::vector<float> leftBuffer;
     std::vector<float> rightBuffer;
     // Kept masked after every step: a plain countdown would overflow after

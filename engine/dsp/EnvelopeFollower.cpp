@@ -16,12 +16,17 @@ void EnvelopeFollower::prepare (int newSampleRate, double newAttackMs, double ne
 {
     // A rate of 0 or below would turn the coefficients into gains above 1.
     sampleRate = newSampleRate > 0 ? (double) newSampleRate : 44100.0;
-    attackMs = newAttackMs > 0.0 ? newAttackMs : 0.01;
-    releaseMs = newReleaseMs > 0.0 ? newReleaseMs : 0.01;
-    updateCoefficients();
+    setTimes (newAttackMs, newReleaseMs);
 
     amountRamp.prepareLength (sampleRate, (int) std::floor (sampleRate * 0.001));
     amountRamp.setTarget (amountTarget);
+}
+
+void EnvelopeFollower::setTimes (double newAttackMs, double newReleaseMs) noexcept
+{
+    attackMs = newAttackMs > 0.0 ? newAttackMs : 0.01;
+    releaseMs = newReleaseMs > 0.0 ? newReleaseMs : 0.01;
+    updateCoefficients();
 }
 
 void EnvelopeFollower::updateCoefficients() noexcept

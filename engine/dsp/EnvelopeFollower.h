@@ -21,9 +21,9 @@ namespace orvel
     line is in decibels); "Exponential" selects processConstantStep(). The owner
     picks the law per sample; this class keeps no flag for it.
 
-    The envelope is never reset: it carries over across prepare() calls. A
-    non-finite input counts as silence, because one NaN would otherwise stay in
-    the envelope for good.
+    The envelope carries over across prepare() and setTimes() calls; only
+    reset() clears it. A non-finite input counts as silence, because one NaN
+    would otherwise stay in the envelope for good.
 */
 class EnvelopeFollower
 {
@@ -36,9 +36,19 @@ public:
         The envelope itself is kept. */
     void prepare (int sampleRate, double attackMs, double releaseMs, float amountTarget) noexcept;
 
+    /** Recomputes both laws' coefficients for new times at the prepared rate
+        (values ≤ 0 ms become 0.01 ms); the amount and the envelope are kept. */
+    void setTimes (double attackMs, double releaseMs) noexcept;
+
     /** Starts a glide of the amount (the factor applied to the envelope, −1..1 in
         the product); computes nothing. */
     void setAmountTarget (float amount) noexcept { amountRamp.setTarget (amount); }
+
+    /** Ends a glide of the amount at once: the amount takes its target. */
+    void snapAmount() noexcept { amountRamp.snap(); }
+
+    /** Forgets the envelope: the follower starts again from silence. */
+    void reset() noexcept { envelope = 0.0; }
 
     /** The exponential law for one input sample; returns envelope × amount. */
     float processExponential (float x) noexcept

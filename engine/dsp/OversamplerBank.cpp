@@ -25,6 +25,13 @@ OversamplerBank::OversamplerBank()
     }
 }
 
+void OversamplerBank::prepare (int index, int maximumBlockFrames)
+{
+    const int frames = juce::jmax (1, maximumBlockFrames);
+    get (index).initProcessing ((size_t) frames);
+    preparedFrames[(size_t) limitIndex (index)] = frames;
+}
+
 int OversamplerBank::factorForIndex (int index) noexcept
 {
     return index >= 0 && index < numOversamplers ? 1 << index : 1;

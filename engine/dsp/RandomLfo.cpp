@@ -6,6 +6,17 @@ namespace orvel
 {
 
 RandomLfo::RandomLfo()
+    : RandomLfo (juce::Random())
+{
+}
+
+RandomLfo::RandomLfo (juce::int64 seed)
+    : RandomLfo (juce::Random (seed))
+{
+}
+
+RandomLfo::RandomLfo (const juce::Random& generator)
+    : random (generator)
 {
     amplitudeRamp.setTarget (1.0f); // fades in from 0.01 over 441 samples
     a = std::exp (-2.0 * juce::MathConstants<double>::pi * 100.0 / (double) sampleRate);

@@ -14,7 +14,8 @@ namespace orvel
 
     The table of 1024 entries is redrawn at every wrap of the phase, so every
     cycle brings two new levels. The generator is private and seeded from the
-    clock, so no two LFOs (or two runs) share a sequence.
+    clock unless a seed is given, so no two LFOs (or two runs) share a sequence
+    by chance.
 
     Pitfall: the output is unipolar, (y + 1) / 2 × amplitude, in 0..amplitude,
     and the amplitude itself glides over 10 ms after every change.
@@ -24,7 +25,12 @@ class RandomLfo
 public:
     static constexpr int tableSize = 1024;
 
+    /** Draws from a generator seeded from the clock. */
     RandomLfo();
+
+    /** Draws from a generator seeded with `seed`: two LFOs built with the same
+        seed and driven alike give the same output. */
+    explicit RandomLfo (juce::int64 seed);
 
     /** Stores the rate, recomputes the phase increment and the smoothing
         coefficient, and snaps the amplitude ramp (length 10 ms). */
@@ -63,6 +69,8 @@ public:
     const RampedValue& getAmplitudeRamp() const noexcept { return amplitudeRamp; }
 
 private:
+    explicit RandomLfo (const juce::Random& generator);
+
     void refillTable() noexcept;
     void updatePhaseIncrement() noexcept;
 

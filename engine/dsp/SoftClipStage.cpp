@@ -13,9 +13,7 @@ void SoftClipStage::select (int newIndex) noexcept
 
 void SoftClipStage::prepare (int maximumBlockFrames)
 {
-    const int frames = juce::jmax (1, maximumBlockFrames);
-    bank.get (index).initProcessing ((size_t) frames);
-    preparedFrames[(size_t) index] = frames;
+    bank.prepare (index, maximumBlockFrames);
 }
 
 void SoftClipStage::reset() noexcept
@@ -25,23 +23,8 @@ void SoftClipStage::reset() noexcept
 
 void SoftClipStage::process (float* left, float* right, int numFrames, RampedValue& softClip) noexcept
 {
-    const int capacity = preparedFrames[(size_t) index];
-
-    if (capacity <= 0 || numFrames <= 0)
-        return;
-
-    auto& oversampler = bank.get (index);
-
-    for (int start = 0; start < numFrames; start += capacity)
-    {
-        const int frames = juce::jmin (capacity, numFrames - start);
-        float* channels[] = { left + start, right + start };
-        juce::dsp::AudioBlock<float> block (channels, 2, (size_t) frames);
-
-        auto upsampled = oversampler.processSamplesUp (block);
-        shape (upsampled, softClip);
-        oversampler.processSamplesDown (block);
-    }
+    bank.processRoundTrip (index, left, right, numFrames, [&softClip] (juce::dsp::AudioBlock<float>& upsampled)
+                           { shape (upsampled, softClip); });
 }
 
 void SoftClipStage::shape (juce::dsp::AudioBlock<float>& block, RampedValue& softClip) noexcept

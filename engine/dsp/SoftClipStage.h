@@ -5,8 +5,6 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include <array>
-
 namespace orvel
 {
 
@@ -58,7 +56,6 @@ private:
     static void shape (juce::dsp::AudioBlock<float>& block, RampedValue& softClip) noexcept;
 
     OversamplerBank bank;
-    std::array<int, OversamplerBank::numOversamplers> preparedFrames{};
     int index = 0;
     int factor = 1;
 };

@@ -669,7 +669,7 @@ TEST_F (TopBarTest, ThePresetButtonsLoadPresetsFromSubFoldersAndMoveTheKnobsAtOn
 
 TEST_F (TopBarTest, ThePresetBoxShowsAPathTheHostRestoredAfterTheWindowOpened)
 {
-    processor->currentPresetPath = "/somewhere/else/Restored Preset.kvp";
+    processor->currentPresetPath = presetsFolder().getChildFile ("Restored Preset.kvp").getFullPathName();
 
     // At most 19 refresh ticks after opening.
     for (int tick = 0; tick < 19; ++tick)
@@ -784,6 +784,72 @@ TEST_F (PresetActionTest, DeletingAsksFirstThenMovesTheFileToTheTrashAndRebuilds
     EXPECT_EQ (questions.size(), 2);
 
     trash.getParentDirectory().deleteRecursively();
+}
+
+TEST_F (PresetActionTest, AProjectNamingAFileOutsideThePresetsFoldersIsTreatedAsInit)
+{
+    const auto userFolder = presetsFolder().getChildFile (orvel::presets::userFolderName);
+    const auto settingsFile = orvel::OrvelSettings().getMakerSettingsFile();
+    ASSERT_TRUE (settingsFile.existsAsFile());
+
+    // What a project may carry in its "Preset" attribute: any text at all.
+    const juce::String paths[] = {
+        "/etc/passwd",
+        settingsFile.getFullPathName(),
+        presetsFolder().getFullPathName() + "/../../Settings/" + settingsFile.getFileName(),
+    };
+
+    for (const auto& path : paths)
+    {
+        SCOPED_TRACE (path);
+        WrendleFoldProcessor author (editortest::refusingNewsAddress());
+        author.currentPresetPath = path;
+        juce::MemoryBlock project;
+        author.getStateInformation (project);
+        processor->setStateInformation (project.getData(), (int) project.getSize());
+
+        for (int tick = 0; tick < 19; ++tick)
+            window->refreshFromProcessor();
+
+        EXPECT_EQ (window->getPresetBox().getLabel().getText(), "Init");
+
+        click (PluginWindow::TopBarButton::remove);
+        EXPECT_TRUE (questions.isEmpty()) << "nothing to delete";
+
+        click (PluginWindow::TopBarButton::save);
+        EXPECT_EQ (offeredFile, userFolder.getChildFile ("Init.kvp"));
+    }
+
+    EXPECT_TRUE (settingsFile.existsAsFile());
+    userFolder.deleteRecursively();
+}
+
+TEST_F (PresetActionTest, FactoryPresetsAreNeverOfferedForDeletionAndAReadOnlyOneIsNotOverwritten)
+{
+    ScratchPresetFolder factory ("Factory");
+    const auto preset = factory.folder.getChildFile ("Bass/Growl.kvp");
+    ASSERT_TRUE (processor->savePreset (preset.getFullPathName()).isEmpty());
+    ASSERT_TRUE (preset.setReadOnly (true));
+
+    processor->loadPreset (preset.getFullPathName());
+    window->getPresetBox().setCurrentPreset (preset.getFullPathName(), true);
+
+    click (PluginWindow::TopBarButton::remove);
+    EXPECT_TRUE (questions.isEmpty());
+    EXPECT_TRUE (preset.existsAsFile());
+
+    // Chosen in the dialog all the same, the read-only file is refused with the message.
+    const auto before = preset.loadFileAsString();
+    params().mix->setValueNotifyingHost (0.12f);
+    click (PluginWindow::TopBarButton::save);
+    answerSaveDialog (preset);
+
+    ASSERT_EQ (messages.size(), 1);
+    EXPECT_TRUE (messages[0].startsWith (orvel::presets::saveFailedTitle));
+    EXPECT_EQ (preset.loadFileAsString(), before);
+
+    preset.setReadOnly (false);
+    presetsFolder().getChildFile (orvel::presets::userFolderName).deleteRecursively();
 }
 
 //==============================================================================

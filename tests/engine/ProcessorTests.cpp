@@ -140,7 +140,7 @@ TEST (Processor, SurplusOutputChannelsAreCleared)
     EXPECT_EQ (buffer.getSample (1, 10), 0.0f);
 }
 
-TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItUnchangedAndUndelayed)
+TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItDelayedByTheReportedLatency)
 {
     constexpr double sampleRate = 48000.0;
     constexpr int blockSize = 96; // 2 ms
@@ -170,12 +170,16 @@ TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItUncha
     run (1);
     EXPECT_TRUE (processor.isSkippingProcessing());
 
+    // Every block carries the same sine, so the input `latency` frames back is
+    // the previous block's tail before the block's own samples.
     const auto input = makeSine (2, blockSize, sampleRate);
+    const auto latency = processor.getLatencySamples();
+    ASSERT_GT (latency, 0);
     auto buffer = input;
     processor.processBlock (buffer, midi);
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < blockSize; ++i)
-            ASSERT_EQ (buffer.getSample (ch, i), input.getSample (ch, i)) << ch << ", " << i;
+            ASSERT_EQ (buffer.getSample (ch, i), input.getSample (ch, (i - latency + blockSize) % blockSize)) << ch << ", " << i;
 
     // Back on: the chain runs again and the skip ends at once.
     setParameter (*processor.getParameterSet().bypass, 1.0f);
@@ -184,7 +188,7 @@ TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItUncha
     EXPECT_FALSE (processor.getLastBypassRequest());
 }
 
-TEST (Processor, ChangingOversamplingReportsTheNewLatencyAtTheNextBlock)
+TEST (Processor, ChangingOversamplingReportsTheNewLatencyOnceTheOutputHasFadedOut)
 {
     WrendleFoldProcessor processor;
     processor.setRateAndBufferSizeDetails (44100.0, 128);
@@ -195,19 +199,27 @@ TEST (Processor, ChangingOversamplingReportsTheNewLatencyAtTheNextBlock)
     juce::AudioBuffer<float> buffer (2, 128);
     buffer.clear();
 
-    int previous = 0;
-    for (auto normalised : { 0.25f, 0.5f, 0.75f, 1.0f })
+    // Before anything has played there is nothing to fade: the next block prepares.
+    setParameter (*processor.getParameterSet().oversampling, 0.25f);
+    EXPECT_EQ (processor.getLatencySamples(), 0);
+    processor.processBlock (buffer, midi);
+    EXPECT_GT (processor.getLatencySamples(), 0);
+
+    // While playing, the output fades out over 20 ms (seven blocks of 2.9 ms) first.
+    int previous = processor.getLatencySamples();
+    for (auto normalised : { 0.5f, 0.75f, 1.0f, 0.0f })
     {
+        SCOPED_TRACE (normalised);
         setParameter (*processor.getParameterSet().oversampling, normalised);
-        EXPECT_EQ (processor.getLatencySamples(), previous); // nothing happens before the next block
         processor.processBlock (buffer, midi);
-        EXPECT_GT (processor.getLatencySamples(), 0) << normalised;
+        EXPECT_EQ (processor.getLatencySamples(), previous);
+
+        for (int block = 0; block < 7; ++block)
+            processor.processBlock (buffer, midi);
+        EXPECT_EQ (processor.getOversamplingIndex(), (int) (normalised * 4.0f));
+        EXPECT_EQ (processor.getLatencySamples() > 0, normalised > 0.0f);
         previous = processor.getLatencySamples();
     }
-
-    setParameter (*processor.getParameterSet().oversampling, 0.0f);
-    processor.processBlock (buffer, midi);
-    EXPECT_EQ (processor.getLatencySamples(), 0);
 }
 
 TEST (Processor, SteadyStateProcessingAllocatesNothing)
@@ -240,6 +252,7 @@ TEST (Processor, SteadyStateProcessingAllocatesNothing)
             setParameter (*params.lowPass, 0.3f + 0.5f * t);
             setParameter (*params.prePost, block % 10 < 5 ? 1.0f : 0.0f);
             setParameter (*params.bypass, block % 20 < 15 ? 1.0f : 0.0f);
+            setParameter (*params.mix, block % 8 < 4 ? 1.0f : 0.5f);
 
             const allocation::ScopedCounter counter;
             processor.processBlock (buffer, midi);

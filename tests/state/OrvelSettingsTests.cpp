@@ -1,10 +1,17 @@
 #include "TemporaryHome.h"
+#include "state/FileAccess.h"
 #include "state/OrvelSettings.h"
 #include "state/UntrustedXml.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
+
+#if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+ #include <sys/stat.h>
+#endif
 
 namespace
 {
@@ -143,7 +150,7 @@ TEST_F (SettingsTest, MakerBooleansFollowJuceBooleanParsing)
 }
 
 //==============================================================================
-TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndTheNextSaveWritesAWellFormedFile)
+TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndOnlyMissingOrEmptyOnesAreWritten)
 {
     juce::MemoryBlock binary (4096);
     juce::Random random (42);
@@ -169,6 +176,7 @@ TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndTheNextSaveWritesAWe
     {
         const char* name;
         std::optional<juce::MemoryBlock> content; // nothing: no file at all
+        bool written;                             // whether a save may replace it
     };
 
     const auto text = [] (const juce::String& s) { return juce::MemoryBlock (s.toRawUTF8(), s.getNumBytesAsUTF8()); };
@@ -176,15 +184,17 @@ TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndTheNextSaveWritesAWe
     auto invalidUtf8 = text ("<WrendleFold_GLOBAL_SETTINGS WindowSize=\"1.5\"/>");
     invalidUtf8.append ("\xff\xfe\xc0", 3); // stray bytes after the element
 
+    // A file with content that cannot be read may be what a newer version wrote, or
+    // one that was read at a bad moment: a save must not put defaults over it.
     const Case cases[] = {
-        { "missing", std::nullopt },
-        { "empty", juce::MemoryBlock() },
-        { "binary", binary },
-        { "not XML", text ("WindowSize=1.5") },
-        { "invalid UTF-8", invalidUtf8 },
-        { "deeply nested", text (deep) },
-        { "huge", text (huge) },
-        { "entity bomb", text (entityBomb) },
+        { "missing", std::nullopt, true },
+        { "empty", juce::MemoryBlock(), true },
+        { "binary", binary, false },
+        { "not XML", text ("WindowSize=1.5"), false },
+        { "invalid UTF-8", invalidUtf8, false },
+        { "deeply nested", text (deep), false },
+        { "huge", text (huge), false },
+        { "entity bomb", text (entityBomb), false },
     };
 
     for (const auto& c : cases)
@@ -208,8 +218,22 @@ TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndTheNextSaveWritesAWe
         EXPECT_FALSE (stored.leftHandedMouse);
         EXPECT_TRUE (settings.getMakerBool (OrvelSettings::newsNotificationsKey, true));
 
-        ASSERT_TRUE (settings.saveEditorSettings ({ 1.5, 0.25f, -0.125f, false, false, true }));
-        ASSERT_TRUE (settings.writeMakerBool (OrvelSettings::leftHandedMouseKey, true));
+        EXPECT_EQ (settings.saveEditorSettings ({ 1.5, 0.25f, -0.125f, false, false, true }), c.written);
+        EXPECT_EQ (settings.writeMakerBool (OrvelSettings::leftHandedMouseKey, true), c.written);
+
+        // Refused or not, the values are held for this session.
+        EXPECT_EQ (settings.getProductDouble (OrvelSettings::windowSizeKey, 1.0), 1.5);
+        EXPECT_TRUE (settings.getMakerBool (OrvelSettings::leftHandedMouseKey, false));
+
+        if (! c.written)
+        {
+            juce::MemoryBlock productAfter, makerAfter;
+            ASSERT_TRUE (productFile().loadFileAsData (productAfter));
+            ASSERT_TRUE (makerFile().loadFileAsData (makerAfter));
+            EXPECT_TRUE (productAfter == *c.content);
+            EXPECT_TRUE (makerAfter == *c.content);
+            continue;
+        }
 
         const auto product = readBack (productFile());
         ASSERT_NE (product, nullptr);
@@ -364,6 +388,183 @@ TEST_F (SettingsTest, ASaveThatCannotReplaceTheFileReportsFailureAndKeepsTheValu
         leftovers.add (file.getFileName());
 
     EXPECT_TRUE (leftovers.isEmpty()) << leftovers.joinIntoString (", ");
+}
+
+//==============================================================================
+TEST_F (SettingsTest, AReaderRacingAWriterAlwaysReadsAWholeFile)
+{
+    // Two versions of the file of different lengths, each written by renaming a new
+    // file over the old one. A read that took the new file's length for the old
+    // file's content would cut it short, fail to parse and give defaults.
+    const auto longPadding = juce::String::repeatedString ("x", 2000);
+    writeFile (productFile(), "<WrendleFold_GLOBAL_SETTINGS WindowSize=\"1.5\"/>");
+
+    std::atomic<bool> reading { true };
+    std::thread writer ([&]
+    {
+        OrvelSettings store;
+        store.loadProductSettings (false);
+
+        for (int i = 0; reading.load(); ++i)
+            store.setProductString ("Padding", i % 2 == 0 ? longPadding : juce::String(), true);
+    });
+
+    OrvelSettings reader;
+    int wholeReads = 0;
+    constexpr int numReads = 20000;
+
+    for (int i = 0; i < numReads; ++i)
+        if (reader.loadProductSettings (false)->getDoubleAttribute (OrvelSettings::windowSizeKey) == 1.5)
+            ++wholeReads;
+
+    reading = false;
+    writer.join();
+    EXPECT_EQ (wholeReads, numReads);
+}
+
+TEST_F (SettingsTest, ASettingsFileReachedThroughASymbolicLinkIsWrittenThroughIt)
+{
+    const auto target = home.getChildFile ("dotfiles/WrendleFold.kvs");
+    writeFile (target, "<WrendleFold_GLOBAL_SETTINGS Brightness=\"0.25\"/>");
+    ASSERT_TRUE (productFile().getParentDirectory().createDirectory());
+    ASSERT_TRUE (target.createSymbolicLink (productFile(), false));
+
+    OrvelSettings settings;
+    ASSERT_TRUE (settings.saveEditorSettings ({ 1.25, 0.25f, 0.0f, false, false, false }));
+
+    EXPECT_TRUE (productFile().isSymbolicLink());
+    EXPECT_EQ (productFile().getLinkedTarget(), target);
+    EXPECT_EQ (OrvelSettings().readStoredSettings().windowSize, 1.25);
+    EXPECT_TRUE (target.loadFileAsString().contains ("WindowSize=\"1.25\""));
+}
+
+TEST_F (SettingsTest, SpecialFilesNamedLikeSettingsFilesAreNeitherOpenedNorReplaced)
+{
+   #if JUCE_LINUX || JUCE_BSD
+    ASSERT_TRUE (productFile().getParentDirectory().createDirectory());
+
+    struct Case
+    {
+        const char* name;
+        std::function<bool (const juce::File&)> make;
+    };
+
+    const Case cases[] = {
+        // Opened for reading, a FIFO would block until another process writes into it.
+        { "FIFO", [] (const juce::File& file) { return ::mkfifo (file.getFullPathName().toRawUTF8(), 0600) == 0; } },
+        { "link to a device", [] (const juce::File& file) { return juce::File ("/dev/zero").createSymbolicLink (file, false); } },
+        { "folder", [] (const juce::File& file) { return file.createDirectory().wasOk(); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        productFile().deleteRecursively();
+        ASSERT_TRUE (c.make (productFile()));
+
+        OrvelSettings settings;
+        EXPECT_EQ (settings.readStoredSettings().windowSize, 1.0);
+        EXPECT_FALSE (settings.saveEditorSettings ({ 1.5, 0.0f, 0.0f, false, false, false }));
+        EXPECT_EQ (orvel::readRegularFile (productFile(), 1024).status, orvel::FileReadResult::Status::notRegular);
+    }
+
+    productFile().deleteRecursively();
+   #else
+    GTEST_SKIP() << "FIFOs and device files are POSIX ones";
+   #endif
+}
+
+TEST_F (SettingsTest, TwoProcessesWritingDistinctSettingsAtOnceKeepAllOfThem)
+{
+    constexpr int writesEach = 2000;
+    juce::ChildProcess first, second;
+
+    // Both write into the maker-wide file of this test's HOME, which they inherit.
+    ASSERT_TRUE (first.start (juce::StringArray { WRENDLE_SETTINGS_WRITER, "First", juce::String (writesEach) }, 0));
+    ASSERT_TRUE (second.start (juce::StringArray { WRENDLE_SETTINGS_WRITER, "Second", juce::String (writesEach) }, 0));
+
+    ASSERT_TRUE (first.waitForProcessToFinish (300000));
+    ASSERT_TRUE (second.waitForProcessToFinish (300000));
+    EXPECT_EQ (first.getExitCode(), 0u);
+    EXPECT_EQ (second.getExitCode(), 0u);
+
+    OrvelSettings reader;
+    const auto* maker = reader.loadMakerSettings (false);
+    int kept = 0;
+
+    for (const auto* prefix : { "First", "Second" })
+        for (int i = 0; i < writesEach; ++i)
+            if (maker->getBoolAttribute (prefix + juce::String (i)))
+                ++kept;
+
+    EXPECT_EQ (kept, 2 * writesEach);
+}
+
+TEST_F (SettingsTest, AWriterThatCannotHaveTheLockGoesAheadWithoutIt)
+{
+    OrvelSettings settings;
+
+    // As if another process hung while holding the lock.
+    const orvel::ScopedFolderLock stuck (settings.getSettingsFolder());
+    ASSERT_TRUE (stuck.isHeld());
+    EXPECT_FALSE (orvel::ScopedFolderLock (settings.getSettingsFolder(), 10).isHeld());
+
+    EXPECT_TRUE (settings.writeMakerBool (OrvelSettings::leftHandedMouseKey, true));
+    EXPECT_TRUE (OrvelSettings().readStoredSettings().leftHandedMouse);
+}
+
+//==============================================================================
+TEST_F (SettingsTest, SystemPresetsFoldersComeFromTheDataFoldersInTheirOrder)
+{
+   #if JUCE_LINUX || JUCE_BSD
+    const auto presetsBelow = [] (const juce::File& dataFolder)
+    { return dataFolder.getChildFile ("Kestrivane/Presets/WrendleFold"); };
+
+    const auto local = home.getChildFile ("system/local");
+    const auto shared = home.getChildFile ("system/shared");
+    const auto empty = home.getChildFile ("system/empty"); // no presets of ours
+    ASSERT_TRUE (presetsBelow (local).createDirectory());
+    ASSERT_TRUE (presetsBelow (shared).createDirectory());
+    ASSERT_TRUE (empty.createDirectory());
+
+    const auto previous = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_DIRS", {});
+    const auto xdg = empty.getFullPathName() + ":relative/ignored:" + local.getFullPathName() + ":"
+                     + home.getChildFile (".local/share").getFullPathName() + ":" + shared.getFullPathName();
+    ::setenv ("XDG_DATA_DIRS", xdg.toRawUTF8(), 1);
+
+    OrvelSettings settings;
+    const auto all = settings.getAllPresetsFolders();
+    ::setenv ("XDG_DATA_DIRS", previous.toRawUTF8(), 1);
+
+    // The user's own folder, also named by the variable here, comes first and once.
+    EXPECT_EQ (all, (juce::Array<juce::File> { presetsFolder(), presetsBelow (local), presetsBelow (shared) }));
+
+    // An installed module finds the data folder of its own prefix first.
+    struct Case
+    {
+        const char* module;
+        const char* xdg;
+        juce::StringArray expected;
+    };
+
+    const Case cases[] = {
+        { "/opt/kv/lib/clap/WrendleFold.clap", "", { "/opt/kv/share", "/usr/local/share", "/usr/share" } },
+        { "/usr/lib64/clap/WrendleFold.clap", "/a:/usr/share", { "/usr/share", "/a" } },
+        { "/home/u/.clap/WrendleFold.clap", "/a:/b", { "/a", "/b" } },
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::StringArray actual;
+
+        for (const auto& folder : OrvelSettings::getSystemDataFolders (juce::File (c.module), c.xdg))
+            actual.add (folder.getFullPathName());
+
+        EXPECT_EQ (actual, c.expected) << c.module;
+    }
+   #else
+    GTEST_SKIP() << "data folders follow XDG_DATA_DIRS only on Linux";
+   #endif
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -169,6 +171,8 @@ TEST_F (PresetMenuTest, SettingTheCurrentPresetFindsItsEntryAndTicksItOnTheNextB
     outside.replaceWithText ("x");
 
     PresetMenuModel model;
+    model.rebuild();
+    const auto unlisted = addPreset ("Unlisted.kvp"); // after the build
 
     struct Case
     {
@@ -177,11 +181,15 @@ TEST_F (PresetMenuTest, SettingTheCurrentPresetFindsItsEntryAndTicksItOnTheNextB
         const char* expectedLabel;
     };
 
+    // Paths come from projects: one that is no preset path inside the presets
+    // folder counts as "Init".
     const Case cases[] = {
         { b.getFullPathName(), 2, "b" },
         { "Init", 1, "Init" },
-        { outside.getFullPathName(), 0, "Outside" },                         // exists, not listed
-        { home.getChildFile ("gone/Missing.kvp").getFullPathName(), 0, "Missing" }, // id left as it was
+        { unlisted.getFullPathName(), 0, "Unlisted" },                                  // exists, not listed
+        { presetsFolder().getChildFile ("gone/Missing.kvp").getFullPathName(), 0, "Missing" }, // id left as it was
+        { outside.getFullPathName(), 1, "Init" },
+        { presetsFolder().getChildFile ("notes.txt").getFullPathName(), 1, "Init" },
         { a.getFullPathName(), 1, "a" },
     };
 
@@ -194,7 +202,7 @@ TEST_F (PresetMenuTest, SettingTheCurrentPresetFindsItsEntryAndTicksItOnTheNextB
     }
 
     model.rebuild();
-    ASSERT_EQ (model.getEntries().size(), 2u);
+    ASSERT_EQ (model.getEntries().size(), 3u);
     EXPECT_TRUE (model.getEntries()[0].ticked);
     EXPECT_FALSE (model.getEntries()[1].ticked);
 }
@@ -270,6 +278,149 @@ TEST_F (PresetMenuTest, FoldersReachedThroughSymbolicLinksAreListedAndLoopsAreCu
     EXPECT_EQ (describe (model.getEntries()), "Bank[b#1] SharedPresets[s#2] a#3");
 }
 
+TEST_F (PresetMenuTest, EveryFolderAndPresetIsListedOnceHoweverManyLinksLeadThere)
+{
+    // Bass/{a,b}, Fav -> Bass, a root preset c and a link to a preset in Bass: with
+    // folders told apart by path text, Fav listed a and b again and next went
+    // a, b, a, b... without ever reaching c.
+    addPreset ("Bass/a.kvp");
+    addPreset ("Bass/b.kvp");
+    addPreset ("c.kvp");
+    ASSERT_TRUE (presetsFolder().getChildFile ("Bass").createSymbolicLink (presetsFolder().getChildFile ("Fav"), false));
+    ASSERT_TRUE (presetsFolder().getChildFile ("Bass/a.kvp").createSymbolicLink (presetsFolder().getChildFile ("x.kvp"), false));
+
+    PresetMenuModel model;
+    model.setCurrentPreset ("Init", true);
+    EXPECT_EQ (describe (model.getEntries()), "Bass[a#1 b#2] c#3");
+
+    juce::StringArray visited;
+
+    for (int step = 0; step < 4; ++step)
+    {
+        ASSERT_EQ (model.selectNext(), Action::presetChosen);
+        visited.add (model.getLabelText());
+    }
+
+    EXPECT_EQ (visited.joinIntoString (" "), "b c a b");
+
+    // The same preset named by the other way is found as the listed one.
+    model.setCurrentPreset (presetsFolder().getChildFile ("Fav/b.kvp").getFullPathName(), false);
+    EXPECT_EQ (model.getCurrentItemId(), 2);
+}
+
+TEST_F (PresetMenuTest, LinkLoopsAndLinksToHugeFoldersKeepTheScanSmall)
+{
+    // Three links back into the presets folder: told apart by path text, each level
+    // doubled the folders to list until the depth limit (131,070 folders).
+    addPreset ("only.kvp");
+
+    const auto link = [this] (const char* target, const char* name)
+    { return ::symlink (target, presetsFolder().getChildFile (name).getFullPathName().toRawUTF8()) == 0; };
+
+    ASSERT_TRUE (link ("b", "a0"));
+    ASSERT_TRUE (link ("b", "a1"));
+    ASSERT_TRUE (link (".", "b"));
+
+    PresetMenuModel model;
+    model.rebuild();
+    EXPECT_EQ (describe (model.getEntries()), "only#1");
+
+    // A link to a large system folder lists at most the folder budget.
+   #if JUCE_LINUX || JUCE_BSD
+    ASSERT_TRUE (juce::File ("/usr").createSymbolicLink (presetsFolder().getChildFile ("System"), false));
+    model.rebuild();
+
+    std::function<int (const std::vector<PresetMenuEntry>&)> countFolders = [&] (const std::vector<PresetMenuEntry>& entries)
+    {
+        int folders = 0;
+
+        for (const auto& entry : entries)
+            if (entry.isFolder())
+                folders += 1 + countFolders (entry.children);
+
+        return folders;
+    };
+
+    EXPECT_GT (countFolders (model.getEntries()), 0);
+    EXPECT_LT (countFolders (model.getEntries()), PresetMenuModel::maxFoldersScanned);
+    EXPECT_EQ (model.getPresetPaths().size(), 1);
+   #endif
+}
+
+TEST_F (PresetMenuTest, SteppingRescansOnlyWhenSomethingChangedOnDisk)
+{
+    addPreset ("Bass/a.kvp");
+    addPreset ("Bass/b.kvp");
+    addPreset ("c.kvp");
+
+    // Folder times well in the past, as for a library that is not being edited.
+    const auto settle = [this]
+    {
+        const auto anHourAgo = juce::Time::getCurrentTime() - juce::RelativeTime::hours (1);
+
+        for (const auto& folder : { presetsFolder(), presetsFolder().getChildFile ("Bass") })
+            ASSERT_TRUE (folder.setLastModificationTime (anHourAgo));
+    };
+
+    settle();
+    PresetMenuModel model;
+    model.setCurrentPreset ("Init", true);
+    const auto scans = model.getNumScans();
+
+    for (int step = 0; step < 50; ++step)
+        model.selectNext();
+
+    EXPECT_EQ (model.getNumScans(), scans);
+    EXPECT_EQ (model.getLabelText(), "c"); // 50 steps from a through three presets
+
+    // A preset added in a sub-folder is listed at the next step.
+    addPreset ("Bass/a2.kvp");
+    ASSERT_EQ (model.selectNext(), Action::presetChosen);
+    EXPECT_EQ (model.getNumScans(), scans + 1);
+    EXPECT_EQ (describe (model.getEntries()), "Bass[a#1 a2#2 b#3] c#4");
+
+    // Right after a change the folder times cannot tell a second change in the
+    // same clock tick, so the scan is repeated until they can.
+    addPreset ("Bass/a3.kvp");
+    model.selectNext();
+    model.selectNext();
+    EXPECT_EQ (model.getNumScans(), scans + 3);
+    EXPECT_EQ (model.getNextItemId(), 6);
+
+    // A preset folder appearing elsewhere (a factory bank being installed) counts too.
+    settle();
+    model.rebuild();
+    const auto installed = home.getChildFile ("system/Kestrivane/Presets/WrendleFold");
+    ASSERT_TRUE (installed.getChildFile ("Factory/f.kvp").create());
+    PresetMenuModel layered (juce::Array<juce::File> { presetsFolder(), installed });
+    layered.setCurrentPreset ("Init", true);
+    EXPECT_EQ (describe (layered.getEntries()), "Bass[a#1 a2#2 a3#3 b#4] Factory[f#5] c#6");
+}
+
+TEST_F (PresetMenuTest, InstalledPresetFoldersAreLaidUnderTheUsersOwnPresets)
+{
+    const auto installed = home.getChildFile ("system/Kestrivane/Presets/WrendleFold");
+
+    for (const auto* path : { "Factory/Bass/Growl.kvp", "Factory/Bass/Sub.kvp", "Factory/Drums/Snap.kvp", "Lone.kvp" })
+        ASSERT_TRUE (installed.getChildFile (path).create());
+
+    const auto userSub = addPreset ("Factory/Bass/Sub.kvp"); // the user's copy wins
+    addPreset ("Mine/x.kvp");
+
+    PresetMenuModel model (juce::Array<juce::File> { presetsFolder(), installed });
+    model.setCurrentPreset ("Init", true);
+
+    EXPECT_EQ (describe (model.getEntries()), "Factory[Bass[Growl#1 Sub#2] Drums[Snap#3]] Mine[x#4] Lone#5");
+    EXPECT_EQ (model.getPresetPaths()[1], userSub.getFullPathName());
+    EXPECT_EQ (model.getPresetPaths()[0], installed.getChildFile ("Factory/Bass/Growl.kvp").getFullPathName());
+    EXPECT_EQ (model.getPresetsFolder(), presetsFolder()) << "the folder the menu shows is the user's";
+
+    // A preset of the installed folders is a preset path like the user's own.
+    model.setCurrentPreset (installed.getChildFile ("Factory/Drums/Snap.kvp").getFullPathName(), false);
+    EXPECT_EQ (model.getCurrentItemId(), 3);
+    EXPECT_EQ (model.getLabelText(), "Snap");
+}
+
 TEST_F (PresetMenuTest, EntriesWhoseNamesAreNotValidTextAreLeftOut)
 {
    #if JUCE_LINUX || JUCE_BSD
@@ -339,6 +490,54 @@ TEST_F (PresetMenuTest, TheSaveDialogOffersTheUserFolderForFactoryPresetsAndTheF
     }
 
     EXPECT_TRUE (user.isDirectory());
+}
+
+TEST_F (PresetMenuTest, OnlyPresetPathsInsideThePresetsFoldersAreTakenAndFactoryOnesAreNeverDeleted)
+{
+    const auto installed = home.getChildFile ("system/Kestrivane/Presets/WrendleFold");
+    const juce::Array<juce::File> folders { presetsFolder(), installed };
+
+    addPreset ("Bass/a.kvp");
+    addPreset ("Factory/Bass/f.kvp"); // a per-user copy of the factory bank
+    ASSERT_TRUE (installed.getChildFile ("Factory/Drums/s.kvp").create());
+    ASSERT_TRUE (presetsFolder().getChildFile ("Folder.kvp").createDirectory());
+    ASSERT_TRUE (home.getChildFile ("elsewhere/l.kvp").create());
+    ASSERT_TRUE (home.getChildFile ("elsewhere").createSymbolicLink (presetsFolder().getChildFile ("Linked"), false));
+
+    const auto inPresets = [this] (const char* relative) { return presetsFolder().getFullPathName() + relative; };
+
+    struct Case
+    {
+        juce::String path;
+        bool taken;
+        bool factory;
+        bool deletable;
+    };
+
+    const Case cases[] = {
+        { inPresets ("/Bass/a.kvp"), true, false, true },
+        { inPresets ("/Bass/gone.kvp"), true, false, false }, // nothing to delete
+        { inPresets ("/Linked/l.kvp"), true, false, true },   // through a link the user made
+        { inPresets ("/Factory/Bass/f.kvp"), true, true, false },
+        { installed.getChildFile ("Factory/Drums/s.kvp").getFullPathName(), true, true, false },
+        { "/etc/passwd", false, false, false },
+        { inPresets ("/Bass/../../../Settings/Kestrivane.kvp"), false, false, false }, // climbs out
+        { inPresets ("Evil/x.kvp"), false, false, false },                             // a sibling named alike
+        { inPresets ("/Bass/notes.txt"), false, false, false },
+        { inPresets ("/Folder.kvp"), false, false, false },
+        { "Bass/a.kvp", false, false, false }, // relative
+        { "Init", false, false, false },
+        { "", false, false, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.path);
+        EXPECT_EQ (orvel::isInPresetsFolders (c.path, folders), c.taken);
+        EXPECT_EQ (orvel::presetPathOrInit (c.path, folders), c.taken ? c.path : "Init");
+        EXPECT_EQ (orvel::isFactoryPreset (c.path, folders), c.factory);
+        EXPECT_EQ (orvel::isDeletablePreset (c.path, folders), c.deletable);
+    }
 }
 
 //==============================================================================

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -127,7 +130,12 @@ TEST_F (PresetTest, FilesThatAreNotPresetsChangeNothingButTheirPathIsRemembered)
     const auto folder = presetsFolder().getChildFile ("Folder.kvp");
     folder.createDirectory();
 
+    // Opened for reading, a FIFO would block until another process writes into it.
+    const auto fifo = presetsFolder().getChildFile ("Fifo.kvp");
+    ASSERT_EQ (::mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+
     const juce::String paths[] = {
+        fifo.getFullPathName(),
         presetsFolder().getChildFile ("Missing.kvp").getFullPathName(),
         empty.getFullPathName(),
         unsigned_.getFullPathName(),
@@ -301,6 +309,92 @@ TEST_F (PresetTest, SavingOverAPresetReplacesItWhole)
     auto loader = makeProcessor();
     loader->loadPreset (file.getFullPathName());
     EXPECT_FLOAT_EQ (parameterNamed (*loader, "Mix").getValue(), 0.4f);
+}
+
+//==============================================================================
+TEST_F (PresetTest, SavingOverALinkedPresetWritesItsTargetAndKeepsTheLinkAndPermissions)
+{
+    const auto elsewhere = home.getChildFile ("Shared Presets");
+    const auto target = elsewhere.getChildFile ("Growl.kvp");
+    writeText (target, "old");
+    ASSERT_EQ (::chmod (target.getFullPathName().toRawUTF8(), 0640), 0);
+
+    const auto link = [] (const juce::String& targetText, const juce::File& at)
+    { return ::symlink (targetText.toRawUTF8(), at.getFullPathName().toRawUTF8()) == 0; };
+
+    const auto direct = presetsFolder().getChildFile ("Direct.kvp");
+    const auto chained = presetsFolder().getChildFile ("Chained.kvp");
+    const auto dangling = presetsFolder().getChildFile ("Dangling.kvp");
+    ASSERT_TRUE (presetsFolder().createDirectory());
+    ASSERT_TRUE (link (target.getFullPathName(), direct));
+    ASSERT_TRUE (link ("Direct.kvp", chained)); // relative, through the first link
+    ASSERT_TRUE (link ("../../../../../Shared Presets/New.kvp", dangling));
+
+    struct Case
+    {
+        juce::File saved;
+        juce::File written;
+        float mix;
+    };
+
+    const Case cases[] = {
+        { direct, target, 0.3f },
+        { chained, target, 0.6f },
+        { dangling, elsewhere.getChildFile ("New.kvp"), 0.7f },
+    };
+
+    auto processor = makeProcessor();
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.saved.getFileName());
+        parameterNamed (*processor, "Mix").setValueNotifyingHost (c.mix);
+        ASSERT_EQ (processor->savePreset (c.saved.getFullPathName()), "");
+
+        EXPECT_TRUE (c.saved.isSymbolicLink());
+        EXPECT_TRUE (c.written.existsAsFile());
+
+        auto loader = makeProcessor();
+        loader->loadPreset (c.written.getFullPathName());
+        EXPECT_FLOAT_EQ (parameterNamed (*loader, "Mix").getValue(), c.mix);
+    }
+
+    struct stat info;
+    ASSERT_EQ (::stat (target.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_EQ (info.st_mode & 07777, 0640u);
+    EXPECT_EQ (elsewhere.findChildFiles (juce::File::findFiles, false).size(), 2) << "no temporary file is left";
+}
+
+TEST_F (PresetTest, ReadOnlyPresetsAndSpecialFilesAreRefusedWithTheSaveFailureMessage)
+{
+    const auto readOnly = presetsFolder().getChildFile ("Read Only.kvp");
+    writeText (readOnly, "keep me");
+    ASSERT_EQ (::chmod (readOnly.getFullPathName().toRawUTF8(), 0444), 0);
+
+    const auto linkedReadOnly = presetsFolder().getChildFile ("Linked Read Only.kvp");
+    ASSERT_TRUE (readOnly.createSymbolicLink (linkedReadOnly, false));
+
+    const auto fifo = presetsFolder().getChildFile ("Fifo.kvp");
+    ASSERT_EQ (::mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+
+    auto processor = makeProcessor();
+
+    for (const auto& file : { readOnly, linkedReadOnly, fifo })
+    {
+        SCOPED_TRACE (file.getFileName());
+        const auto message = processor->savePreset (file.getFullPathName());
+        EXPECT_TRUE (message.contains (file.getFullPathName())) << message;
+    }
+
+    // Even root, who may write anything, leaves a read-only preset alone.
+    EXPECT_EQ (readOnly.loadFileAsString(), "keep me");
+    EXPECT_TRUE (linkedReadOnly.isSymbolicLink());
+
+    struct stat info;
+    ASSERT_EQ (::stat (fifo.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_TRUE (S_ISFIFO (info.st_mode));
+
+    ::chmod (readOnly.getFullPathName().toRawUTF8(), 0644);
 }
 
 } // namespace

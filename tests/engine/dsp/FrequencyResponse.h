@@ -1,13 +1,14 @@
 #pragma once
 
 #include <cmath>
+#include <complex>
 #include <vector>
 
 namespace orvel::test
 {
 
-/** |H (e^jw)| of a finite impulse response at one frequency, summed in double. */
-inline double magnitudeAt (const std::vector<float>& impulseResponse, double frequencyHz, double sampleRate)
+/** H (e^jw) of a finite impulse response at one frequency, summed in double. */
+inline std::complex<double> responseAt (const std::vector<float>& impulseResponse, double frequencyHz, double sampleRate)
 {
     const double w = 2.0 * 3.141592653589793238462643383279 * frequencyHz / sampleRate;
     double re = 0.0;
@@ -19,7 +20,19 @@ inline double magnitudeAt (const std::vector<float>& impulseResponse, double fre
         im -= (double) impulseResponse[n] * std::sin (w * (double) n);
     }
 
-    return std::hypot (re, im);
+    return { re, im };
+}
+
+/** |H (e^jw)| of a finite impulse response at one frequency. */
+inline double magnitudeAt (const std::vector<float>& impulseResponse, double frequencyHz, double sampleRate)
+{
+    return std::abs (responseAt (impulseResponse, frequencyHz, sampleRate));
+}
+
+/** arg H (e^jw) in radians (−π..π) of a finite impulse response at one frequency. */
+inline double phaseAt (const std::vector<float>& impulseResponse, double frequencyHz, double sampleRate)
+{
+    return std::arg (responseAt (impulseResponse, frequencyHz, sampleRate));
 }
 
 /** The impulse response of one channel of a per-sample processor. */

@@ -1,0 +1,117 @@
+#include "dsp/FoldCore.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace orvel
+{
+namespace
+{
+
+    constexpr double pi = 3.141592653589793238462643383279;
+    constexpr double sampleRate = 48000.0;
+
+    TEST (FoldVoice, FeedbackWeightKeepsTheLoopGainBelowOneAtEveryGainInTheLoop)
+    {
+        // The loop passes erf (slope 2 / √π at 0) and, in Normal, the folder's
+        // slope drive × auto-gain (from about 0.2 to 20).
+        for (float gainInLoop : { 0.2f, 0.5f, 1.0f, 2.0f, 8.0f, 15.0f, 20.0f })
+        {
+            auto previous = 0.0f;
+            for (float feedback = 0.0f; feedback <= 1.0f; feedback += 0.005f)
+            {
+                const auto weight = feedback * feedback * feedback * 0.94f;
+                const auto limited = FoldVoice::limitWeight (weight, gainInLoop);
+                ASSERT_LT (FoldVoice::erfSlopeAtZero * limited * gainInLoop, 0.86f) << gainInLoop << ", " << feedback;
+                ASSERT_LE (limited, weight);
+                ASSERT_GE (limited, previous) << "a higher Feedback never feeds back less";
+                previous = limited;
+            }
+        }
+    }
+
+    TEST (FoldVoice, FeedbackBelowNinetyPercentKeepsItsWeightWithTheFolderOutOfTheLoop)
+    {
+        for (float feedback = 0.0f; feedback <= 0.895f; feedback += 0.005f)
+        {
+            const auto weight = feedback * feedback * feedback * 0.94f;
+            ASSERT_EQ (FoldVoice::limitWeight (weight, 1.0f), weight) << feedback;
+        }
+    }
+
+    /** A core prepared at 48 kHz in Inverted, with its ramps settled. */
+    struct CoreRig
+    {
+        CoreRig()
+        {
+            core.prepare (sampleRate, 0.0, 500.0, 0.0f);
+            core.setTopology (true);
+            core.reset();
+            foldAmount.setImmediate (0.3f);
+            feedback.setImmediate (0.5f);
+            autoGain.setImmediate (1.0f);
+        }
+
+        /** Runs `frames` frames of a 500 Hz sine (continuing its phase) in pieces of `split`. */
+        std::vector<float> run (int frames, bool wantInverted, int split)
+        {
+            std::vector<float> left ((size_t) frames), right ((size_t) frames);
+            for (auto n = 0; n < frames; ++n, ++position)
+                left[(size_t) n] = right[(size_t) n] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
+
+            for (int start = 0; start < frames; start += split)
+                core.process<false> (left.data() + start, right.data() + start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+            return left;
+        }
+
+        FoldCore core;
+        RampedValue foldAmount, feedback, autoGain;
+        int64_t position = 0;
+    };
+
+    TEST (FoldCore, ATopologySwitchTakesTwentyMillisecondsAndTurnsRoundFromWhereItStands)
+    {
+        CoreRig rig;
+        rig.run (4800, true, 64);
+        EXPECT_FALSE (rig.core.isSwitching());
+
+        rig.run (480, false, 64); // half way to Normal
+        EXPECT_TRUE (rig.core.isSwitching());
+        EXPECT_FALSE (rig.core.isInverted());
+
+        // Back to Inverted: the half already faded comes back in 10 ms, not 20.
+        rig.run (470, true, 64);
+        EXPECT_TRUE (rig.core.isSwitching());
+        rig.run (10, true, 64);
+        EXPECT_FALSE (rig.core.isSwitching());
+        EXPECT_TRUE (rig.core.isInverted());
+
+        rig.run (959, false, 64);
+        EXPECT_TRUE (rig.core.isSwitching());
+        rig.run (1, false, 64);
+        EXPECT_FALSE (rig.core.isSwitching());
+    }
+
+    TEST (FoldCore, ASwitchSoundsTheSameWhateverTheBlockSplit)
+    {
+        std::vector<std::vector<float>> outputs;
+        for (int split : { 4096, 1, 7, 100 })
+        {
+            CoreRig rig;
+            auto output = rig.run (2000, true, split);
+            for (bool inverted : { false, true, false })
+            {
+                const auto part = rig.run (700, inverted, split);
+                output.insert (output.end(), part.begin(), part.end());
+            }
+            outputs.push_back (output);
+        }
+
+        for (size_t i = 1; i < outputs.size(); ++i)
+            EXPECT_EQ (outputs[i], outputs[0]) << i;
+    }
+
+} // namespace
+} // namespace orvel
