@@ -252,6 +252,10 @@ float OrvelParameterFloat::getValue() const
 
 void OrvelParameterFloat::setValue (float newNormalised)
 {
+    // NaN and infinity mean nothing: the parameter keeps its value.
+    if (! std::isfinite (newNormalised))
+        return;
+
     smoothedNormalisedValue.setTarget (newNormalised);
     const auto plain = toPlain (newNormalised);
     plainValue.exchange (plain);
@@ -260,7 +264,7 @@ void OrvelParameterFloat::setValue (float newNormalised)
     // The value as given (within 0..1) unless the range has steps: going through the plain
     // value and back costs float precision in the logarithmic mappings, and a host that saves,
     // restores and saves again must get the very same number back.
-    const auto stepped = range.interval > 0.0f || std::isnan (newNormalised);
+    const auto stepped = range.interval > 0.0f;
     normalisedValue.store (stepped ? toNormalised (plain) : juce::jlimit (0.0f, 1.0f, newNormalised), std::memory_order_relaxed);
 
     if (changeCallback)
@@ -307,6 +311,9 @@ OrvelParameterBool::OrvelParameterBool (const ParameterIdentity& identity,
 
 void OrvelParameterBool::setValue (float newValue)
 {
+    if (! std::isfinite (newValue))
+        return;
+
     value.exchange (newValue);
     smoothedValue.setTarget (newValue);
 
@@ -382,6 +389,9 @@ float OrvelParameterChoice::getValue() const
 
 void OrvelParameterChoice::setValue (float newNormalised)
 {
+    if (! std::isfinite (newNormalised))
+        return;
+
     const auto last = (float) juce::jmax (0, choices.size() - 1);
     index.store ((float) roundHalfEven (juce::jlimit (0.0f, last, newNormalised * last)));
 
