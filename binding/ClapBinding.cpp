@@ -766,8 +766,14 @@ void ClapBinding::paramsFlush (const clap_input_events* in, const clap_output_ev
     if (in->size == nullptr || in->get == nullptr)
         return;
 
-    for (uint32_t i = 0, n = in->size (in); i < n; ++i)
+    const auto n = in->size (in);
+
+    for (uint32_t i = 0; i < n; ++i)
         applyInputEvent (in->get (in, i), 0);
+
+    // Values set outside process still glide: a sleeping instance must run again.
+    if (n > 0)
+        wakeIfQuiet();
 }
 
 //==============================================================================

@@ -163,6 +163,7 @@ void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSiz
 
     paramsChanged.store (false);
     needsPrepare.store (false);
+    silenceWatch.prepare (preparedSampleRate);
 
     // The host prepares us when it activates us, the one moment it lets the latency change.
     setLatencySamples (runningLatencySamples.load (std::memory_order_relaxed));
@@ -297,17 +298,22 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     if ((restoreAtStart & 1u) != 0)
     {
         buffer.clear();
+        silenceWatch.reset();
         return;
     }
+
+    const auto inputWasSilent = orvel::SilenceWatch::isSilent (buffer, numIn, numFrames);
 
     if (! buffer.hasBeenCleared())
         for (auto ch = juce::jmin (numIn, 2); ch < numOut; ++ch)
             buffer.clear (ch, 0, numFrames);
 
-    if (paramsChanged.exchange (false))
+    const auto changed = paramsChanged.exchange (false);
+    if (changed)
         updateParameters();
 
-    if (needsPrepare.exchange (false))
+    const auto prepareRequested = needsPrepare.exchange (false);
+    if (prepareRequested)
     {
         // While playing, the old chain fades out first and the preparation
         // happens where it has gone silent; before anything played, at once.
@@ -320,11 +326,23 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     refreshLatency();
     processChannels (buffer, numIn, numOut, numFrames);
 
+    // Quiet when nothing came in, nothing changed and what went out is below hearing; only a
+    // quarter second of such blocks (longer than every fade and glide) lets the host stop
+    // calling, so no feedback or filter tail is cut.
+    const auto fadeSettled = ! preparationFade.isGliding() && preparationFade.target == 1.0f
+                             && ! restoreFadePending.load (std::memory_order_relaxed);
+    const auto quiet = inputWasSilent && ! changed && ! prepareRequested && fadeSettled
+                       && orvel::SilenceWatch::peakOf (buffer, numOut, numFrames) <= orvel::SilenceWatch::decayedLevel;
+    silenceWatch.addBlock (quiet, numFrames);
+
     // A restore began while this block read the parameters: it may have seen half of them.
     std::atomic_thread_fence (std::memory_order_acquire);
 
     if (restoreSequence.load (std::memory_order_relaxed) != restoreAtStart)
+    {
         buffer.clear();
+        silenceWatch.reset();
+    }
 }
 
 void WrendleFoldProcessor::processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept

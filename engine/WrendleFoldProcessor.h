@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrvelProcessor.h"
+#include "SilenceWatch.h"
 #include "WrendleFoldParameters.h"
 #include "binding/ClapProcessorExtensions.h"
 #include "dsp/DriftStage.h"
@@ -70,7 +71,7 @@ public:
     /** The latency of the oversampling in use; what the host was told
         (getLatencySamples()) changes only when the host prepares the processor. */
     int getRunningLatencySamples() const noexcept override { return runningLatencySamples.load (std::memory_order_relaxed); }
-    bool isSilentUntilInput() const noexcept override { return false; }
+    bool isSilentUntilInput() const noexcept override { return silenceWatch.isSettled(); }
 
     //==========================================================================
     const wrendle::WrendleFoldParameters& getParameterSet() const noexcept { return params; }
@@ -223,6 +224,9 @@ private:
     // before and after a block.
     std::atomic<juce::uint32> restoreSequence { 0 };
     int lockRestoreCount = 0;
+
+    // Counts how long input and output have been silent (audio thread).
+    orvel::SilenceWatch silenceWatch;
 
     // An oversampling change while playing fades the output out, re-prepares
     // once it is silent and fades back in, as the bypass does.

@@ -47,11 +47,12 @@ void fillSine (StereoBlock& block, uint32_t frames, int64_t& position)
     }
 }
 
-bool isSilent (const StereoBlock& block, uint32_t frames)
+/** No output sample reaches `level` (exact silence by default). */
+bool isSilent (const StereoBlock& block, uint32_t frames, float level = 0.0f)
 {
     for (int ch = 0; ch < 2; ++ch)
         for (uint32_t i = 0; i < frames; ++i)
-            if (block.outputChannel (ch)[i] != 0.0f)
+            if (std::abs (block.outputChannel (ch)[i]) > level)
                 return false;
 
     return true;
@@ -388,6 +389,115 @@ TEST_F (ModuleInstance, HostValuesBeyondFloatRangeAreClampedAndNonFiniteOnesIgno
         params().get_value (plugin, idOf ("Bypass"), &value);
         EXPECT_EQ (value, c.bypass);
     }
+}
+
+//==============================================================================
+TEST_F (ModuleInstance, OnceItsTailHasDecayedOnSilentInputTheHostMayStopCallingAndWakingSoundsAsIfItHadProcessedTheSilence)
+{
+    // Two instances rendering offline, so that their drift stages start alike: one sleeps, the
+    // other processes the silence.
+    const clap_plugin* plugins[2] = { plugin, create() };
+    ASSERT_NE (plugins[1], nullptr);
+    ASSERT_TRUE (plugins[1]->init (plugins[1]));
+
+    constexpr uint32_t frames = 256;
+    for (auto* p : plugins)
+    {
+        ASSERT_TRUE (extensionOf<clap_plugin_render_t> (p, CLAP_EXT_RENDER)->set (p, CLAP_RENDER_OFFLINE));
+        setValues (p, *extensionOf<clap_plugin_params> (p, CLAP_EXT_PARAMS),
+                   { { "FoldAmount", 0.6 }, { "Feedback", 0.9 }, { "FeedbackLP", 0.2 }, { "Mix", 0.7 } });
+        ASSERT_TRUE (p->activate (p, 48000.0, 1, frames));
+    }
+
+    host.mainThread = false;
+    host.audioThread = true;
+    for (auto* p : plugins)
+        ASSERT_TRUE (p->start_processing (p));
+
+    StereoBlock blocks[2] = { StereoBlock (frames, true), StereoBlock (frames, true) };
+    int64_t positions[2] = { 0, 0 };
+    const auto runBoth = [&] (bool sine, bool firstSleeps, clap_process_status* statuses)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            if (sine)
+            {
+                fillSine (blocks[i], frames, positions[i]);
+            }
+            else
+            {
+                std::fill (blocks[i].inLeft.begin(), blocks[i].inLeft.end(), 0.0f);
+                std::fill (blocks[i].inRight.begin(), blocks[i].inRight.end(), 0.0f);
+            }
+
+            if (! (i == 0 && firstSleeps))
+                statuses[i] = blocks[i].run (plugins[i]);
+        }
+    };
+
+    clap_process_status statuses[2] {};
+    for (int b = 0; b < 20; ++b)
+    {
+        runBoth (true, false, statuses);
+        EXPECT_EQ (statuses[0], CLAP_PROCESS_CONTINUE);
+    }
+
+    // Silence in: the tail rings on, and only a quarter second after it has gone below the
+    // smallest step of a 24-bit output may the host stop.
+    int lastHeard = -1, firstQuiet = -1;
+    for (int b = 0; b < 600 && firstQuiet < 0; ++b)
+    {
+        runBoth (false, false, statuses);
+        if (! isSilent (blocks[0], frames, 1.0f / 16777216.0f))
+            lastHeard = b;
+        if (statuses[0] == CLAP_PROCESS_CONTINUE_IF_NOT_QUIET)
+            firstQuiet = b;
+    }
+
+    ASSERT_GE (firstQuiet, 0) << "never let the host stop";
+    EXPECT_GE (lastHeard, 0) << "the tail rang past the input";
+    EXPECT_GE ((firstQuiet - lastHeard) * (int) frames, 12000);
+
+    // The host stops calling the first; the second processes two seconds of silence.
+    for (int b = 0; b < 375; ++b)
+        runBoth (false, true, statuses);
+
+    // An edit on the main thread wakes a sleeping instance.
+    host.mainThread = true;
+    host.audioThread = false;
+    const auto wakes = host.processRequests.load();
+    for (auto* p : plugins)
+        setValues (p, *extensionOf<clap_plugin_params> (p, CLAP_EXT_PARAMS), { { "FoldAmount", 0.65 } });
+    EXPECT_GT (host.processRequests.load(), wakes);
+    host.mainThread = false;
+    host.audioThread = true;
+
+    // Input again: both sound alike, the drift's random wobble aside.
+    positions[0] = positions[1] = 0;
+    auto largestDifference = 0.0f, peak = 0.0f;
+    for (int b = 0; b < 40; ++b)
+    {
+        runBoth (true, false, statuses);
+        EXPECT_EQ (statuses[0], CLAP_PROCESS_CONTINUE);
+
+        for (uint32_t i = 0; i < frames; ++i)
+        {
+            largestDifference = std::max (largestDifference, std::abs (blocks[0].outputChannel (0)[i] - blocks[1].outputChannel (0)[i]));
+            peak = std::max (peak, std::abs (blocks[1].outputChannel (0)[i]));
+        }
+    }
+
+    EXPECT_GT (peak, 0.05f);
+    EXPECT_LT (largestDifference, 0.05f * peak);
+
+    for (auto* p : plugins)
+        p->stop_processing (p);
+    host.mainThread = true;
+    host.audioThread = false;
+
+    for (auto* p : plugins)
+        p->deactivate (p);
+    plugins[1]->destroy (plugins[1]);
 }
 
 //==============================================================================
