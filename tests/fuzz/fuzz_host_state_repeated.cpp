@@ -7,6 +7,7 @@
 // Input: byte 0 picks where the repeated text goes, bytes 1-2 the repetition count
 // (scaled so that the result spans up to about 4 MB), the rest is the text repeated.
 #include "FuzzParameters.h"
+#include "state/UntrustedXml.h"
 
 #include <cstdint>
 
