@@ -7,7 +7,7 @@
 #     <build folder>/tests/fuzz/fuzz_<target> <build folder>/artifacts/<file>
 #
 # Settings (environment): WRENDLE_FUZZ_BUILD_DIR (build-fuzz), WRENDLE_FUZZ_RUNS
-# (20000 inputs per target), WRENDLE_FUZZ_LARGE_RUNS (2000 for the large-input
+# (20000 inputs per target), WRENDLE_FUZZ_LARGE_RUNS (1000 for the large-input
 # target), WRENDLE_FUZZ_JOBS (2 build jobs), WRENDLE_FUZZ_SEED
 # (1; 0 for a fresh random seed each run, printed at the start).
 set -euo pipefail
@@ -53,14 +53,14 @@ done
 # Large inputs, built by repetition inside the target, each with a time budget: a
 # reader whose cost grows faster than its input shows as a time-out. Fewer runs,
 # as each input is large.
-large_runs="${WRENDLE_FUZZ_LARGE_RUNS:-2000}"
-echo "== fuzz_host_state_repeated: $large_runs runs, 2 s each at most"
+large_runs="${WRENDLE_FUZZ_LARGE_RUNS:-1000}"
+echo "== fuzz_host_state_repeated: $large_runs runs, 5 s each at most"
 mkdir -p "$scratch/host_state_repeated"
 "$build_dir/tests/fuzz/fuzz_host_state_repeated" \
     -runs="$large_runs" \
     -seed="$seed" \
     -max_len=256 \
-    -timeout=2 \
+    -timeout=5 \
     -rss_limit_mb=2048 \
     -print_final_stats=1 \
     -artifact_prefix="$artifacts/host_state_repeated-" \

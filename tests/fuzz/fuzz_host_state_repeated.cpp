@@ -5,7 +5,8 @@
 // finding like a crash.
 //
 // Input: byte 0 picks where the repeated text goes, bytes 1-2 the repetition count
-// (scaled so that the result spans up to about 4 MB), the rest is the text repeated.
+// (scaled so that the result spans up to about 1 MB, four times the largest state
+// accepted), the rest is the text repeated.
 #include "FuzzParameters.h"
 #include "state/UntrustedXml.h"
 
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         return 0;
 
     const auto patternBytes = (size_t) pattern.getNumBytesAsUTF8();
-    const auto repeats = (int) juce::jmax ((size_t) 1, (count * (4u << 20) / 65536u) / patternBytes);
+    const auto repeats = (int) juce::jmax ((size_t) 1, (count * (1u << 20) / 65536u) / patternBytes);
     const auto text = buildText (place, juce::String::repeatedString (pattern, repeats));
 
     // The host state, as the processor reads it.
