@@ -78,6 +78,7 @@ namespace
 } // namespace
 
 thread_local const ClapBinding* ClapBinding::applyingHostValue = nullptr;
+thread_local const ClapBinding* ClapBinding::loadingState = nullptr;
 
 //==============================================================================
 double ClapBinding::ParameterRecord::toClapValue (float normalised) const noexcept
@@ -87,8 +88,22 @@ double ClapBinding::ParameterRecord::toClapValue (float normalised) const noexce
 
 float ClapBinding::ParameterRecord::fromClapValue (double clapValue) const noexcept
 {
-    const auto value = (float) clapValue;
+    // Held within the range before it is narrowed: a double beyond float's range would not
+    // convert at all (undefined behaviour), and NaN means nothing.
+    const auto minimum = isDiscreteRanged() ? (double) ranged->getNormalisableRange().start : 0.0;
+    const auto maximum = isDiscreteRanged() ? (double) ranged->getNormalisableRange().end : 1.0;
+    const auto value = (float) (std::isnan (clapValue) ? minimum : juce::jlimit (minimum, maximum, clapValue));
     return isDiscreteRanged() ? ranged->convertTo0to1 (value) : value;
+}
+
+bool ClapBinding::ParameterRecord::isStepped() const noexcept
+{
+    if (! isDiscreteRanged())
+        return false;
+
+    // Its CLAP values are then whole numbers from start to end, which is what stepped means.
+    const auto& range = ranged->getNormalisableRange();
+    return range.start == std::floor (range.start) && range.end == std::floor (range.end);
 }
 
 //==============================================================================
@@ -98,6 +113,8 @@ ClapBinding::ClapBinding (const clap_host* host, std::unique_ptr<juce::AudioProc
       outboundEntries ((size_t) outboundQueueSize),
       parameterWrapper (std::make_unique<juce::LegacyAudioParametersWrapper>())
 {
+    extensions = dynamic_cast<ClapProcessorExtensions*> (processor.get());
+
     processor->setRateAndBufferSizeDetails (0, 0);
     processor->setPlayHead (this);
     processor->addListener (this);
@@ -320,13 +337,34 @@ clap_process_status ClapBinding::process (const clap_process* p) noexcept
     }
 
     juce::AudioBuffer<float> buffer (channelPointers.data(), numChannels, (int) numFrames);
+    auto status = CLAP_PROCESS_CONTINUE;
 
+    if (! canProcess)
     {
-        // A state restore holds the callback lock while it rewrites parameters; rather than wait
-        // for it, this block is silent, as while the processor is suspended.
+        buffer.clear();
+    }
+    else if (extensions != nullptr)
+    {
+        // The processor guards its own blocks against a restore (see ClapProcessorExtensions).
+        processor->processBlock (buffer, midiBuffer);
+
+        // CLAP lets the latency change only at activation: the host restarts us to learn it.
+        if (extensions->getRunningLatencySamples() != processor->getLatencySamples())
+            notifyHostLatencyChanged();
+
+        // The processor judges by its own output and memories, never cutting a tail; the host
+        // still checks the output before it stops calling, and treats this as continue if it
+        // does not measure.
+        if (extensions->isSilentUntilInput())
+            status = CLAP_PROCESS_CONTINUE_IF_NOT_QUIET;
+    }
+    else
+    {
+        // JUCE's contract: a processor that suspends itself holds the callback lock meanwhile.
+        // Rather than wait for it, this block is silent, as while the processor is suspended.
         const juce::ScopedTryLock callbackLock (processor->getCallbackLock());
 
-        if (! canProcess || ! callbackLock.isLocked() || processor->isSuspended())
+        if (! callbackLock.isLocked() || processor->isSuspended())
             buffer.clear();
         else
             processor->processBlock (buffer, midiBuffer);
@@ -335,14 +373,28 @@ clap_process_status ClapBinding::process (const clap_process* p) noexcept
     sendMidiOut (p->out_events);
     midiBuffer.clear();
 
-    // Events past the block's end act from the next block on (MIDI lands there at time - frames).
+    // Events past the block's end act from the next block on (MIDI lands there at time - frames),
+    // so the host must call again.
+    if (applied < numEvents)
+        status = CLAP_PROCESS_CONTINUE;
+
     for (auto i = applied; i < numEvents; ++i)
         applyInputEvent (eventAt (i), numFrames);
+
+    quietUntilInput.store (status != CLAP_PROCESS_CONTINUE, std::memory_order_relaxed);
 
     // The host's transport record belongs to this call only.
     transport = nullptr;
     hasTransport = false;
-    return CLAP_PROCESS_CONTINUE;
+    return status;
+}
+
+void ClapBinding::wakeIfQuiet() noexcept
+{
+    // A change made while the host has stopped calling process must still be processed over
+    // silence (ramps, fades), as it would have been had the host kept calling.
+    if (quietUntilInput.exchange (false, std::memory_order_relaxed))
+        getHostInterfaces().requestProcess();
 }
 
 void ClapBinding::sendMidiOut (const clap_output_events* out) noexcept
@@ -527,28 +579,29 @@ void ClapBinding::queueOutbound (uint16_t type, int parameterIndex, float normal
 
 void ClapBinding::audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value)
 {
-    if (applyingHostValue == this)
+    if (applyingHostValue == this || loadingState == this)
         return;
 
     queueOutbound (CLAP_EVENT_PARAM_VALUE, index, value);
+    wakeIfQuiet();
 }
 
 void ClapBinding::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index)
 {
-    if (juce::isPositiveAndBelow (index, parameterList.size()))
+    if (loadingState != this && juce::isPositiveAndBelow (index, parameterList.size()))
         queueOutbound (CLAP_EVENT_PARAM_GESTURE_BEGIN, index, parameterList.getUnchecked (index)->getValue());
 }
 
 void ClapBinding::audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index)
 {
-    if (juce::isPositiveAndBelow (index, parameterList.size()))
+    if (loadingState != this && juce::isPositiveAndBelow (index, parameterList.size()))
         queueOutbound (CLAP_EVENT_PARAM_GESTURE_END, index, parameterList.getUnchecked (index)->getValue());
 }
 
 void ClapBinding::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details)
 {
-    // Any thread (a latency change comes from the audio thread): each notification reaches the
-    // host on its main thread.
+    // Any thread: a latency change while active asks for a restart without a lock; the other
+    // notifications reach the host on its main thread.
     if (details.latencyChanged)
         notifyHostLatencyChanged();
 
@@ -631,7 +684,7 @@ bool ClapBinding::paramsGetInfo (uint32_t index, clap_param_info* info) const no
         *info = {};
         info->id = id;
         info->flags = (parameter->isAutomatable() ? (uint32_t) CLAP_PARAM_IS_AUTOMATABLE : 0u)
-                    | (parameter->isBoolean() ? (uint32_t) CLAP_PARAM_IS_STEPPED : 0u);
+                    | (parameter->isBoolean() || (record != nullptr && record->isStepped()) ? (uint32_t) CLAP_PARAM_IS_STEPPED : 0u);
         info->cookie = const_cast<ParameterRecord*> (record);
         copyString (info->name, CLAP_NAME_SIZE, parameter->getName (CLAP_NAME_SIZE));
         copyString (info->module, CLAP_PATH_SIZE, groupPathOf (parameter));
@@ -713,8 +766,14 @@ void ClapBinding::paramsFlush (const clap_input_events* in, const clap_output_ev
     if (in->size == nullptr || in->get == nullptr)
         return;
 
-    for (uint32_t i = 0, n = in->size (in); i < n; ++i)
+    const auto n = in->size (in);
+
+    for (uint32_t i = 0; i < n; ++i)
         applyInputEvent (in->get (in, i), 0);
+
+    // Values set outside process still glide: a sleeping instance must run again.
+    if (n > 0)
+        wakeIfQuiet();
 }
 
 //==============================================================================
@@ -781,6 +840,9 @@ bool ClapBinding::stateLoad (const clap_istream* stream) noexcept
         const juce::ScopedLock lock (stateLock);
         stateScratch.reset();
 
+        // A stream that keeps giving must not hold the host's main thread or its memory.
+        const auto maxBytes = std::min<size_t> ((size_t) INT_MAX,
+                                                extensions != nullptr ? extensions->getMaximumStateBytes() : (size_t) INT_MAX);
         char piece[4096];
 
         for (;;)
@@ -797,17 +859,38 @@ bool ClapBinding::stateLoad (const clap_istream* stream) noexcept
                 break;
 
             stateScratch.append (piece, (size_t) std::min<int64_t> (got, (int64_t) sizeof (piece)));
+
+            if (stateScratch.getSize() > maxBytes)
+            {
+                stateScratch.reset();
+                return false;
+            }
         }
 
-        if (stateScratch.getSize() == 0 || stateScratch.getSize() > (size_t) INT_MAX)
-        {
-            stateScratch.reset();
+        if (stateScratch.getSize() == 0)
             return false;
+
+        auto accepted = true;
+        {
+            const juce::ScopedValueSetter<const ClapBinding*> loading (loadingState, this);
+
+            if (extensions != nullptr)
+                accepted = extensions->loadStateInformation (stateScratch.getData(), (int) stateScratch.getSize());
+            else
+                processor->setStateInformation (stateScratch.getData(), (int) stateScratch.getSize());
         }
 
-        processor->setStateInformation (stateScratch.getData(), (int) stateScratch.getSize());
         stateScratch.reset();
-        return true;
+
+        if (accepted)
+        {
+            // The restored values are not edits: the host reads them again without recording
+            // automation or marking the project changed.
+            callHostParamsRescan (CLAP_PARAM_RESCAN_VALUES);
+            wakeIfQuiet();
+        }
+
+        return accepted;
     }
     catch (...)
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClapIds.h"
+#include "ClapProcessorExtensions.h"
 #include "GuiEventLoop.h"
 
 #include <CheckedPlugin.h>
@@ -8,6 +9,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -66,7 +68,12 @@ public:
         bool isDiscreteRanged() const noexcept { return ranged != nullptr && parameter->isDiscrete(); }
         /** CLAP value: plain for discrete ranged parameters, normalised otherwise. */
         double toClapValue (float normalised) const noexcept;
+        /** The normalised value of a CLAP value, which is first held within the parameter's
+            CLAP range. */
         float fromClapValue (double clapValue) const noexcept;
+        /** Reported as stepped: a discrete ranged parameter between whole numbers (a choice, a
+            switch, an integer). */
+        bool isStepped() const noexcept;
     };
 
     const ParameterRecord* findParameter (clap_id id) const noexcept;
@@ -163,6 +170,7 @@ private:
     void pushOutbound (uint16_t type, clap_id id, float clapValue) noexcept;
     void queueOutbound (uint16_t type, int parameterIndex, float normalisedValue) noexcept;
     void sendMidiOut (const clap_output_events* out) noexcept;
+    void wakeIfQuiet() noexcept;
     juce::String groupPathOf (juce::AudioProcessorParameter* parameter) const;
     bool hasEditor() const noexcept;
 
@@ -189,6 +197,16 @@ private:
         Per thread, so that an edit made on the message thread while the audio thread applies
         host automation is still sent to the host. */
     static thread_local const ClapBinding* applyingHostValue;
+
+    /** The binding that is loading a state on this thread (null when none): what the processor
+        reports meanwhile is not sent to the host as edits; one values rescan follows instead. */
+    static thread_local const ClapBinding* loadingState;
+
+    /** What the processor offers beyond juce::AudioProcessor, or null. */
+    ClapProcessorExtensions* extensions = nullptr;
+
+    /** The last process call told the host it may stop calling until input or events come. */
+    std::atomic<bool> quietUntilInput { false };
 
     juce::MidiBuffer midiBuffer;
 

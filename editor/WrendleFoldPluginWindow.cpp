@@ -75,6 +75,7 @@ WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processo
 
     presetDisplayCounter = random.nextInt (4);
     presetDisplayTarget = 10 + random.nextInt (10);
+    lockRestoreCountSeen = processor.getLockRestoreCount();
 
     // The first window of a process does not wait for the skin: it opens with
     // plain stand-ins behind the loading overlay while the skin is decoded and
@@ -661,6 +662,10 @@ void WrendleFoldPluginWindow::refreshFromProcessor()
     // A host automation of PrePost rearranges the row at the next tick.
     updatePrePostLayout (false);
 
+    // A host restore while the window is open brings its own locks.
+    if (processor.getLockRestoreCount() != lockRestoreCountSeen)
+        restoreParameterLocks (true);
+
     // The bell stays lit while its news window is open.
     newsButton.setToggleState (newsWindow.isVisible(), juce::dontSendNotification);
 
@@ -678,8 +683,7 @@ void WrendleFoldPluginWindow::showCurrentPreset()
 //==============================================================================
 void WrendleFoldPluginWindow::rebuildLockList()
 {
-    auto& names = processor.lockedParameterNames;
-    names.clear();
+    juce::StringArray names;
 
     for (auto* knob : knobs)
         if (knob->getParameter() != nullptr && knob->isLocked())
@@ -689,31 +693,39 @@ void WrendleFoldPluginWindow::rebuildLockList()
         if (auto* parameter = button->getParameter(); parameter != nullptr && button->isLocked())
             names.add (parameter->getName (50));
 
-    processor.lockText = names.joinIntoString ("|");
+    processor.setLockedParameterNames (names);
 }
 
-void WrendleFoldPluginWindow::restoreParameterLocks()
+void WrendleFoldPluginWindow::restoreParameterLocks (bool replaceWidgetLocks)
 {
     const auto& names = processor.lockedParameterNames;
 
     for (auto* knob : knobs)
     {
-        if (knob->getParameter() == nullptr || ! names.contains (knob->getParameterName()))
+        if (knob->getParameter() == nullptr)
+            continue;
+
+        const auto listed = names.contains (knob->getParameterName());
+
+        if (! listed && ! replaceWidgetLocks)
             continue;
 
         if (knob->lockable)
-            knob->setLocked (true);
+            knob->setLocked (listed);
         else
             knob->getLockIndicator().setVisible (false);
 
         if (knob->followsLockAll)
-            knob->excludedFromRandom = true;
+            knob->excludedFromRandom = listed;
     }
 
     for (auto* button : parameterButtons)
-        if (auto* parameter = button->getParameter(); parameter != nullptr && names.contains (parameter->getName (50)))
-            button->setLocked (true);
+        if (auto* parameter = button->getParameter(); parameter != nullptr)
+            if (const auto listed = names.contains (parameter->getName (50)); listed || replaceWidgetLocks)
+                button->setLocked (listed);
 
+    locksRestored = true;
+    lockRestoreCountSeen = processor.getLockRestoreCount();
     stopTimer (lockRestoreTimerId);
 }
 
@@ -739,6 +751,14 @@ void WrendleFoldPluginWindow::lockAllWidgets (bool shouldBeLocked)
 
 void WrendleFoldPluginWindow::actionListenerCallback (const juce::String& message)
 {
+    // A lock action before the processor's locks reached the widgets would rebuild the list
+    // without them.
+    const auto isLockAction = message == orvel::lockMessages::update || message == orvel::lockMessages::lockAll
+                              || message == orvel::lockMessages::unlockAll;
+
+    if (isLockAction && ! locksRestored)
+        restoreParameterLocks();
+
     if (message == orvel::lockMessages::update)
         rebuildLockList();
     else if (message == orvel::lockMessages::lockAll)

@@ -155,8 +155,10 @@ public:
     /** The processor's locked-name list and lock text, rebuilt from the widgets'
         flags: knobs in creation order, then buttons (bypass first). */
     void rebuildLockList();
-    /** Copies the processor's locked names into the widgets; only adds locks. */
-    void restoreParameterLocks();
+    /** Copies the processor's locked names into the widgets. Normally it only adds
+        locks; after a host restore (replaceWidgetLocks) the widgets take exactly the
+        restored list, so that the next lock action cannot put the old locks back. */
+    void restoreParameterLocks (bool replaceWidgetLocks = false);
 
     /** Attaches (or detaches) the GPU context to the window's top-level component. */
     void setAcceleratedDrawing (bool shouldBeAccelerated);
@@ -333,6 +335,9 @@ private:
     int prePostInverted = -1;
     int presetDisplayCounter = 0;
     int presetDisplayTarget = 0;
+
+    bool locksRestored = false;   // the processor's locks have reached the widgets
+    int lockRestoreCountSeen = 0; // the processor's host restores they reflect
 
     juce::TooltipWindow tooltipWindow { this, 600 };
     std::unique_ptr<juce::FileChooser> saveChooser;

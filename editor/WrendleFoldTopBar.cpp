@@ -372,7 +372,7 @@ void WrendleFoldPluginWindow::saveCurrentPreset()
         }
 
         safeThis->presetBox.setCurrentPreset (path, true);
-        safeThis->processor.currentPresetPath = path;
+        safeThis->processor.setCurrentPresetPath (path);
     });
 }
 

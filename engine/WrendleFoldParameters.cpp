@@ -1,5 +1,7 @@
 #include "WrendleFoldParameters.h"
 
+#include <cmath>
+
 namespace wrendle
 {
 
@@ -19,10 +21,17 @@ namespace
             onChange);
     }
 
-    /** Times below 10 ms get one decimal: "9.9ms", "120ms". */
+    /** Times below 10 ms get one decimal: "9.9ms", "120ms". The choice follows the rounded
+        time, so 9.97 ms shows "10ms" (not "10.0ms", which would read back as 10 ms and then
+        show "10ms"). */
     juce::String millisecondsText (float ms)
     {
-        return ms < 10.0f ? juce::String (ms, 1) + "ms" : juce::String ((int) ms) + "ms";
+        const auto tenths = std::round ((double) ms * 10.0) / 10.0;
+
+        if (tenths < 10.0)
+            return juce::String (tenths, 1) + "ms";
+
+        return juce::String (juce::jmax (10, orvel::wholePart (ms))) + "ms";
     }
 
     std::unique_ptr<OrvelParameterFloat> makeTime (const juce::String& name, float defaultNormalised, float fullScaleMs,

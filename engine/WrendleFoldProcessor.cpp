@@ -163,6 +163,10 @@ void WrendleFoldProcessor::prepareToPlay (double sampleRate, int maximumBlockSiz
 
     paramsChanged.store (false);
     needsPrepare.store (false);
+    silenceWatch.prepare (preparedSampleRate);
+
+    // The host prepares us when it activates us, the one moment it lets the latency change.
+    setLatencySamples (runningLatencySamples.load (std::memory_order_relaxed));
 }
 
 void WrendleFoldProcessor::prepareAllOversamplers()
@@ -238,7 +242,9 @@ void WrendleFoldProcessor::refreshLatency()
 {
     const auto mainLatency = orvel::roundHalfEven (mainOversamplers.get (oversamplingIndex).getLatencyInSamples());
     const auto softClipLatency = orvel::roundHalfEven (softClipStage.getLatencyInSamples());
-    setLatencySamples (mainLatency + softClipLatency);
+    // Not setLatencySamples: on the audio thread that would lock JUCE's listener list, and
+    // the host learns the number at its next activation (prepareToPlay).
+    runningLatencySamples.store (mainLatency + softClipLatency, std::memory_order_relaxed);
     bypassDelay.setDelayTargetSamples ((float) (mainLatency + softClipLatency));
 }
 
@@ -285,14 +291,29 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     const auto numOut = getTotalNumOutputChannels();
     const auto numFrames = buffer.getNumSamples();
 
+    // While a restore rewrites the parameters the output is silent; the main thread never
+    // waits for this thread.
+    const auto restoreAtStart = restoreSequence.load (std::memory_order_acquire);
+
+    if ((restoreAtStart & 1u) != 0)
+    {
+        buffer.clear();
+        silenceWatch.reset();
+        return;
+    }
+
+    const auto inputWasSilent = orvel::SilenceWatch::isSilent (buffer, numIn, numFrames);
+
     if (! buffer.hasBeenCleared())
         for (auto ch = juce::jmin (numIn, 2); ch < numOut; ++ch)
             buffer.clear (ch, 0, numFrames);
 
-    if (paramsChanged.exchange (false))
+    const auto changed = paramsChanged.exchange (false);
+    if (changed)
         updateParameters();
 
-    if (needsPrepare.exchange (false))
+    const auto prepareRequested = needsPrepare.exchange (false);
+    if (prepareRequested)
     {
         // While playing, the old chain fades out first and the preparation
         // happens where it has gone silent; before anything played, at once.
@@ -303,7 +324,29 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     }
 
     refreshLatency();
+    processChannels (buffer, numIn, numOut, numFrames);
 
+    // Quiet when nothing came in, nothing changed and what went out is below hearing; only a
+    // quarter second of such blocks (longer than every fade and glide) lets the host stop
+    // calling, so no feedback or filter tail is cut.
+    const auto fadeSettled = ! preparationFade.isGliding() && preparationFade.target == 1.0f
+                             && ! restoreFadePending.load (std::memory_order_relaxed);
+    const auto quiet = inputWasSilent && ! changed && ! prepareRequested && fadeSettled
+                       && orvel::SilenceWatch::peakOf (buffer, numOut, numFrames) <= orvel::SilenceWatch::decayedLevel;
+    silenceWatch.addBlock (quiet, numFrames);
+
+    // A restore began while this block read the parameters: it may have seen half of them.
+    std::atomic_thread_fence (std::memory_order_acquire);
+
+    if (restoreSequence.load (std::memory_order_relaxed) != restoreAtStart)
+    {
+        buffer.clear();
+        silenceWatch.reset();
+    }
+}
+
+void WrendleFoldProcessor::processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept
+{
     if (numIn == 2 && numOut == 2)
     {
         processAroundPreparations (buffer.getWritePointer (0), buffer.getWritePointer (1), numFrames);
@@ -515,54 +558,74 @@ juce::AudioProcessorEditor* WrendleFoldProcessor::createEditor()
 //==============================================================================
 std::unique_ptr<juce::XmlElement> WrendleFoldProcessor::createSettingsXml()
 {
-    const juce::ScopedLock lock (getCallbackLock());
+    // The values are atomics: no lock, so a save never holds up a block.
     const orvel::ProcessorParameterTarget target (*this);
     return orvel::createSettingsElement (target, settingsTag, JucePlugin_VersionString);
 }
 
 void WrendleFoldProcessor::applySettingsXml (const juce::XmlElement* element, bool asPreset)
 {
+    applySettings (element, asPreset, true);
+}
+
+void WrendleFoldProcessor::applySettings (const juce::XmlElement* element, bool asPreset, bool asUserEdits)
+{
     startRestoreFade();
-    suspendProcessing (true);
+
+    // Odd while the values change: the audio thread outputs silence meanwhile, and silences a
+    // block that overlapped the change, instead of this thread waiting for the block to end.
+    restoreSequence.fetch_add (1, std::memory_order_relaxed);
+    std::atomic_thread_fence (std::memory_order_release);
 
     {
-        const juce::ScopedLock lock (getCallbackLock());
-        orvel::ProcessorParameterTarget target (*this);
+        using Changes = orvel::ProcessorParameterTarget::Changes;
+        orvel::ProcessorParameterTarget target (*this, asUserEdits ? Changes::asUserEdits : Changes::silent);
         orvel::applySettingsElement (target, element, settingsTag, asPreset, lockedParameterNames);
     }
 
-    suspendProcessing (false);
+    restoreSequence.fetch_add (1, std::memory_order_release);
 
-    // Again after the values are in: a block that ran between the first request and
-    // the suspension has already used it up, and the first block with the new values
-    // must start from silence.
+    // Again after the values are in: a block that ran between the first request and the
+    // restore has already used it up, and the first block with the new values must start
+    // from silence.
     startRestoreFade();
 }
 
 void WrendleFoldProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     auto element = createSettingsXml();
-    saveCounter = orvel::nextSaveCounter (saveCounter);
     orvel::addHostStateAttributes (*element, currentPresetPath, saveCounter, lockText);
     copyXmlToBinary (*element, destData);
 }
 
 void WrendleFoldProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    loadStateInformation (data, sizeInBytes);
+}
+
+bool WrendleFoldProcessor::loadStateInformation (const void* data, int sizeInBytes)
+{
     // A blob that is refused or does not parse changes nothing at all.
     const auto element = orvel::readHostStateBinary (data, sizeInBytes);
 
     if (element == nullptr)
-        return;
+        return false;
 
-    auto extras = orvel::readHostStateAttributes (*element);
+    const orvel::ProcessorParameterTarget parameters (*this);
+    auto extras = orvel::readHostStateAttributes (*element, parameters);
+
+    // What the host restores is the project as saved: no change to tell it about.
     currentPresetPath = extras.presetPath;
     saveCounter = extras.saveCounter;
     lockedParameterNames = std::move (extras.lockedNames);
     lockText = extras.lockText;
+    ++lockRestoreCount;
 
-    applySettingsXml (element.get(), false);
+    applySettings (element.get(), false, false);
+    return true;
 }
+
+size_t WrendleFoldProcessor::getMaximumStateBytes() const noexcept { return orvel::maxHostStateBytes; }
 
 juce::String WrendleFoldProcessor::createSettingsText()
 {
@@ -572,11 +635,7 @@ juce::String WrendleFoldProcessor::createSettingsText()
 void WrendleFoldProcessor::applySettingsText (const juce::String& text)
 {
     // Clipboard text can come from anywhere: the same limits as a host state.
-    std::unique_ptr<juce::XmlElement> element;
-
-    if (std::strlen (text.toRawUTF8()) <= orvel::maxHostStateBytes)
-        element = orvel::parseUntrustedXml (text);
-
+    const auto element = orvel::readSettingsText (text);
     applySettingsXml (element.get(), false);
 }
 
@@ -594,7 +653,7 @@ void WrendleFoldProcessor::pasteSettingsFromClipboard()
 void WrendleFoldProcessor::loadPreset (const juce::String& path)
 {
     // Remembered even when nothing loads, so the host state records the choice.
-    currentPresetPath = path;
+    setCurrentPresetPath (path);
 
     const auto preset = orvel::readPresetFile (path);
 
@@ -610,8 +669,30 @@ juce::String WrendleFoldProcessor::savePreset (const juce::String& path)
 
 void WrendleFoldProcessor::setLockedParameterNames (const juce::StringArray& names)
 {
+    const auto text = names.joinIntoString ("|");
+
+    if (names == lockedParameterNames && text == lockText)
+        return;
+
     lockedParameterNames = names;
-    lockText = names.joinIntoString ("|");
+    lockText = text;
+    tellHostStateChanged();
+}
+
+void WrendleFoldProcessor::setCurrentPresetPath (const juce::String& path)
+{
+    if (path == currentPresetPath)
+        return;
+
+    currentPresetPath = path;
+    tellHostStateChanged();
+}
+
+void WrendleFoldProcessor::tellHostStateChanged()
+{
+    // The saved state carries it but no parameter does: without this the host would not
+    // ask the user to save.
+    updateHostDisplay (ChangeDetails().withNonParameterStateChanged (true));
 }
 
 juce::AudioProcessor* createWrendleFoldProcessor()

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "OrvelProcessor.h"
+#include "SilenceWatch.h"
 #include "WrendleFoldParameters.h"
+#include "binding/ClapProcessorExtensions.h"
 #include "dsp/DriftStage.h"
 #include "dsp/DryDelayLine.h"
 #include "dsp/DryMixPath.h"
@@ -23,8 +25,14 @@ class OrvelLookAndFeel;
 class SharedData;
 } // namespace orvel
 
-/** The audio processor of one Wrendle Fold instance. */
-class WrendleFoldProcessor : public orvel::OrvelProcessor
+/** The audio processor of one Wrendle Fold instance.
+
+    Threads: a host restore on the main thread never waits for the audio thread;
+    while one is under way the audio thread outputs silence, and a block that may
+    have seen half-restored values is silenced too (a sequence count around the
+    restore). The callback lock is not used. */
+class WrendleFoldProcessor : public orvel::OrvelProcessor,
+                             public clapbinding::ClapProcessorExtensions
 {
 public:
     /** The name the news request asks the server for (<address>wrendlefold.kvn). */
@@ -52,6 +60,18 @@ public:
     juce::AudioProcessorEditor* createEditor() override;
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==========================================================================
+    // What the CLAP binding asks beyond juce::AudioProcessor.
+
+    /** setStateInformation, answering false for a blob it refuses. Values are set
+        without host notification: the binding tells the host with a rescan. */
+    bool loadStateInformation (const void* data, int sizeInBytes) override;
+    size_t getMaximumStateBytes() const noexcept override;
+    /** The latency of the oversampling in use; what the host was told
+        (getLatencySamples()) changes only when the host prepares the processor. */
+    int getRunningLatencySamples() const noexcept override { return runningLatencySamples.load (std::memory_order_relaxed); }
+    bool isSilentUntilInput() const noexcept override { return silenceWatch.isSettled(); }
 
     //==========================================================================
     const wrendle::WrendleFoldParameters& getParameterSet() const noexcept { return params; }
@@ -134,8 +154,16 @@ public:
     juce::String savePreset (const juce::String& path);
 
     /** Replaces the lock list (names as getName (50) gives them, spaces kept) and the
-        matching lockText. */
+        matching lockText. A change tells the host that the project changed (the state
+        carries the locks, no parameter does). */
     void setLockedParameterNames (const juce::StringArray& names);
+
+    /** Replaces currentPresetPath; a change tells the host that the project changed. */
+    void setCurrentPresetPath (const juce::String& path);
+
+    /** Counts the host restores that replaced the lock list, so that an open editor
+        can take the restored locks into its widgets. Message thread. */
+    int getLockRestoreCount() const noexcept { return lockRestoreCount; }
 
     /** The processor's own settings store (settings files and folders). */
     orvel::OrvelSettings& getSettings() noexcept { return settings; }
@@ -150,10 +178,13 @@ public:
 
 private:
     void onParameterChanged (const juce::String& name, float normalisedValue);
+    void applySettings (const juce::XmlElement* element, bool asPreset, bool asUserEdits);
+    void tellHostStateChanged();
     void prepareAllOversamplers();
     void prepareChain() noexcept;
     void resetChainState() noexcept;
     void refreshLatency();
+    void processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept;
     void processAroundPreparations (float* left, float* right, int numFrames) noexcept;
     void processChain (float* left, float* right, int numFrames) noexcept;
     void processWetPath (float* left, float* right, int numFrames) noexcept;
@@ -187,6 +218,15 @@ private:
     int oversamplingFactor = 1;
     int oversamplersPreparedForBlockSize = 0;
     std::atomic<bool> needsPrepare { false };
+    std::atomic<int> runningLatencySamples { 0 };
+
+    // Odd while a restore rewrites the parameters (main thread); the audio thread reads it
+    // before and after a block.
+    std::atomic<juce::uint32> restoreSequence { 0 };
+    int lockRestoreCount = 0;
+
+    // Counts how long input and output have been silent (audio thread).
+    orvel::SilenceWatch silenceWatch;
 
     // An oversampling change while playing fades the output out, re-prepares
     // once it is silent and fades back in, as the bypass does.

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace orvel
 {
@@ -40,16 +39,15 @@ std::unique_ptr<juce::XmlElement> createSettingsElement (const ParameterTarget& 
 
 namespace
 {
-    /** The stored double narrowed to float, or the fallback when the result would not
-        be a finite float. Converting a double beyond the float range is undefined
-        behaviour in C++, so the range is checked before the cast.
-    */
-    float finiteFloatOr (double stored, float fallback) noexcept
+    /** The stored double held within 0..1 and then narrowed, or the fallback when it
+        is NaN or infinite. Clamped first: converting a double beyond the float range
+        is undefined behaviour in C++. */
+    float normalisedOr (double stored, float fallback) noexcept
     {
-        if (! std::isfinite (stored) || std::abs (stored) > (double) std::numeric_limits<float>::max())
+        if (! std::isfinite (stored))
             return fallback;
 
-        return (float) stored;
+        return (float) juce::jlimit (0.0, 1.0, stored);
     }
 } // namespace
 
@@ -78,9 +76,8 @@ bool applySettingsElement (ParameterTarget& parameters,
 
         const auto fallback = parameters.getParameterDefaultValue (i);
         const auto stored = element->getDoubleAttribute (attributeName, (double) fallback);
-        const auto value = juce::jlimit (0.0f, 1.0f, finiteFloatOr (stored, fallback));
 
-        parameters.setParameterValueAsUserChange (i, value);
+        parameters.setParameterValue (i, normalisedOr (stored, fallback));
     }
 
     return true;
@@ -98,26 +95,48 @@ void addHostStateAttributes (juce::XmlElement& element,
 }
 
 
-HostStateExtras readHostStateAttributes (const juce::XmlElement& element)
+HostStateExtras readHostStateAttributes (const juce::XmlElement& element, const ParameterTarget& parameters)
 {
     HostStateExtras extras;
     extras.presetPath = element.getStringAttribute (presetAttribute);
     extras.saveCounter = parseSaturatingInt (element.getStringAttribute (saveCounterAttribute));
-    extras.lockText = element.getStringAttribute (parameterLockAttribute);
-    extras.lockedNames = splitLockText (extras.lockText);
+    extras.lockedNames = lockedNamesIn (element.getStringAttribute (parameterLockAttribute), parameters);
+    extras.lockText = extras.lockedNames.joinIntoString ("|");
     return extras;
 }
 
-juce::StringArray splitLockText (const juce::String& lockText)
+juce::StringArray lockedNamesIn (const juce::String& lockText, const ParameterTarget& parameters)
 {
-    juce::StringArray names;
-    names.addTokens (lockText, "|", "");
-    return names;
-}
+    juce::StringArray parameterNames;
 
-int nextSaveCounter (int saveCounter) noexcept
-{
-    return saveCounter < std::numeric_limits<int>::max() ? saveCounter + 1 : saveCounter;
+    for (int i = 0; i < parameters.getNumParameters(); ++i)
+        parameterNames.add (parameters.getParameterName (i));
+
+    // One token at a time, walking the text once: splitting it first would hold every
+    // empty token of a crafted text in memory, and juce::String's index-based calls
+    // would walk it from the start for every token.
+    juce::StringArray names;
+
+    for (auto p = lockText.getCharPointer();; ++p)
+    {
+        const auto tokenStart = p;
+
+        while (! p.isEmpty() && *p != '|')
+            ++p;
+
+        if (p != tokenStart)
+        {
+            const juce::String token (tokenStart, p);
+
+            if (parameterNames.contains (token))
+                names.addIfNotAlreadyThere (token);
+        }
+
+        if (p.isEmpty())
+            break;
+    }
+
+    return names;
 }
 
 //==============================================================================
@@ -148,6 +167,16 @@ std::unique_ptr<juce::XmlElement> readHostStateBinary (const void* data, int siz
         return parseUntrustedXml (*decoded);
 
     return nullptr;
+}
+
+std::unique_ptr<juce::XmlElement> readSettingsText (const juce::String& text)
+{
+    // Counted in the bytes held: getNumBytesAsUTF8() counts the re-encoded length, which
+    // text that did not come through decodeUntrustedText may not match (see parseUntrustedXml).
+    if (std::strlen (text.toRawUTF8()) > maxHostStateBytes)
+        return nullptr;
+
+    return parseUntrustedXml (text);
 }
 
 } // namespace orvel

@@ -31,9 +31,10 @@ public:
     virtual float getParameterValue (int index) const = 0;
     virtual float getParameterDefaultValue (int index) const = 0;
 
-    /** Sets the normalised value as a user change: begin gesture, set with host
-        notification, end gesture. */
-    virtual void setParameterValueAsUserChange (int index, float normalisedValue) = 0;
+    /** Sets the normalised value. Whether the host hears of it (as a user change
+        with its gestures, or not at all because a restore tells the host once for
+        all values) is the target's business. */
+    virtual void setParameterValue (int index, float normalisedValue) = 0;
 };
 
 //==============================================================================
@@ -51,17 +52,17 @@ std::unique_ptr<juce::XmlElement> createSettingsElement (const ParameterTarget& 
                                                          const juce::String& settingsTag,
                                                          const juce::String& version);
 
-/** Pushes an element into the parameters, each as a user change. Does nothing (and
-    returns false) unless the element is present and carries the settings tag.
+/** Pushes an element into the parameters. Does nothing (and returns false) unless
+    the element is present and carries the settings tag.
 
     In preset mode the parameter whose attribute name is "Bypass" and every parameter
     whose name is in lockedNames (case-sensitive) keep their values.
 
-    A missing attribute gives the parameter its current default. A value that is NaN
-    or infinite once narrowed to float (which includes doubles beyond the float range)
-    gives the default as well. Everything else is clamped to 0..1: the float and
-    choice parameters would clamp anyway, but a switch keeps whatever it is given,
-    and a stored 1e30 must not become a switch value outside its range.
+    A missing attribute gives the parameter its current default, and so does a NaN or
+    infinite value. Every other value is clamped to 0..1 before it is narrowed to
+    float (a double beyond float's range would not convert): the float and choice
+    parameters would clamp anyway, but a switch keeps whatever it is given, and a
+    stored 1e300 must not become a switch value outside its range.
 */
 bool applySettingsElement (ParameterTarget& parameters,
                            const juce::XmlElement* element,
@@ -76,14 +77,20 @@ struct HostStateExtras
     juce::String presetPath;            ///< "Preset"
     int saveCounter = 0;                ///< "Parameter"
     juce::String lockText;              ///< "ParameterLock", names joined by "|"
-    juce::StringArray lockedNames;      ///< lockText split at every "|"
+    juce::StringArray lockedNames;      ///< the parameters lockText names
 };
 
 constexpr const char* presetAttribute = "Preset";
 constexpr const char* saveCounterAttribute = "Parameter";
 constexpr const char* parameterLockAttribute = "ParameterLock";
 
-/** Appends "Preset", "Parameter" and "ParameterLock", in this order. */
+/** Appends "Preset", "Parameter" and "ParameterLock", in this order.
+
+    "Parameter" is a counter that nothing reads any more. It is still written, so that
+    every state keeps the attributes older versions wrote and expect; it carries the
+    number the instance was restored from (0 for a new one) unchanged, so that saving
+    the same settings twice gives the same bytes.
+*/
 void addHostStateAttributes (juce::XmlElement& element,
                              const juce::String& presetPath,
                              int saveCounter,
@@ -91,16 +98,16 @@ void addHostStateAttributes (juce::XmlElement& element,
 
 /** Reads the three attributes of any root element, whatever its tag; missing ones
     give an empty text and 0. The counter takes the leading integer of its text
-    (parseSaturatingInt in UntrustedXml.h).
+    (parseSaturatingInt in UntrustedXml.h). Of the lock text only the names of
+    parameters are kept (lockedNamesIn), and lockText is rebuilt from them.
 */
-HostStateExtras readHostStateAttributes (const juce::XmlElement& element);
+HostStateExtras readHostStateAttributes (const juce::XmlElement& element, const ParameterTarget& parameters);
 
-/** Splits a lock text at every "|" (no quote characters), as the host state and
-    the lock list store it. */
-juce::StringArray splitLockText (const juce::String& lockText);
-
-/** The saved counter plus one, kept at the int maximum rather than overflowing. */
-int nextSaveCounter (int saveCounter) noexcept;
+/** The names in a lock text (split at every "|", no quote characters) that name a
+    parameter (getName (50), spaces kept), each once, in the order of the text. A
+    crafted text of millions of separators gives at most as many names as there are
+    parameters. */
+juce::StringArray lockedNamesIn (const juce::String& lockText, const ParameterTarget& parameters);
 
 //==============================================================================
 /** The magic number at the start of JUCE's binary XML envelope. */
@@ -121,5 +128,9 @@ constexpr juce::uint32 hostStateMagicNumber = 0x21324356;
     is refused or does not parse.
 */
 std::unique_ptr<juce::XmlElement> readHostStateBinary (const void* data, int sizeInBytes);
+
+/** Parses settings text from the clipboard with the limits of a host state: null for
+    text beyond maxHostStateBytes or anything parseUntrustedXml refuses. */
+std::unique_ptr<juce::XmlElement> readSettingsText (const juce::String& text);
 
 } // namespace orvel

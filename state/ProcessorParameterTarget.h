@@ -7,13 +7,22 @@
 namespace orvel
 {
 
-/** A processor's parameter list seen as a ParameterTarget. Names are getName (50);
-    a change is wrapped in a change gesture and notifies the host. */
+/** A processor's parameter list seen as a ParameterTarget. Names are getName (50). */
 class ProcessorParameterTarget final : public ParameterTarget
 {
 public:
-    explicit ProcessorParameterTarget (juce::AudioProcessor& processorToUse)
-        : processor (processorToUse)
+    enum class Changes
+    {
+        /** Each change is wrapped in a change gesture and notifies the host, as an edit
+            the user makes (presets, paste). */
+        asUserEdits,
+        /** Values are only set: a host restore, which the host learns of once, with a
+            rescan, and must not record as edits. The editor follows by itself. */
+        silent
+    };
+
+    explicit ProcessorParameterTarget (juce::AudioProcessor& processorToUse, Changes changesToMake = Changes::asUserEdits)
+        : processor (processorToUse), changes (changesToMake)
     {
     }
 
@@ -37,14 +46,22 @@ public:
         return parameter != nullptr ? parameter->getDefaultValue() : 0.0f;
     }
 
-    void setParameterValueAsUserChange (int index, float normalisedValue) override
+    void setParameterValue (int index, float normalisedValue) override
     {
-        if (auto* parameter = get (index))
+        auto* parameter = get (index);
+
+        if (parameter == nullptr)
+            return;
+
+        if (changes == Changes::silent)
         {
-            parameter->beginChangeGesture();
-            parameter->setValueNotifyingHost (normalisedValue);
-            parameter->endChangeGesture();
+            parameter->setValue (normalisedValue);
+            return;
         }
+
+        parameter->beginChangeGesture();
+        parameter->setValueNotifyingHost (normalisedValue);
+        parameter->endChangeGesture();
     }
 
 private:
@@ -54,6 +71,7 @@ private:
     }
 
     juce::AudioProcessor& processor;
+    const Changes changes;
 };
 
 } // namespace orvel

@@ -16,11 +16,13 @@ namespace orvel
 constexpr size_t maxUntrustedXmlBytes = 256 * 1024;
 
 /** The limit for a host state blob and for clipboard text. What this plug-in writes
-    is about a kilobyte, but a host hands back whatever a project file holds, and a
-    well-formed state must not be refused merely for carrying padding. Beyond this
-    size a blob is refused like one that does not parse.
+    is about 540 bytes, so this leaves room for anything it will write, and a larger
+    blob is refused like one that does not parse. The bound matters: JUCE's XML
+    parser takes time quadratic in the length of some crafted texts (a 4 MB state of
+    entity references holds the host's main thread for seconds), and the host's
+    stream is not read beyond it.
 */
-constexpr size_t maxHostStateBytes = 16 * 1024 * 1024;
+constexpr size_t maxHostStateBytes = 256 * 1024;
 
 /** Deepest element nesting accepted. Our documents are one or two levels deep;
     juce::XmlDocument parses child elements recursively, so a file of a few

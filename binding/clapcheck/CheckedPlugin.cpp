@@ -121,11 +121,22 @@ struct CheckedPlugin::Routes
             return false;
         }
 
-        if (! plugin.activate (sampleRate, minFrames, maxFrames))
+        plugin.activating = true;
+        const auto activated = plugin.activate (sampleRate, minFrames, maxFrames);
+        plugin.activating = false;
+
+        if (! activated)
             return false;
 
         plugin.active = true;
         plugin.sampleRate = sampleRate;
+        plugin.restartRequested = false;
+
+        // A latency that changed while active, or during this activation, is reported now: CLAP
+        // allows latency.changed() only here, and the host may ask for the new value at once.
+        if (plugin.latencyReportPending.exchange (false))
+            plugin.callHostLatencyChanged();
+
         return true;
     }
 
@@ -1022,52 +1033,70 @@ void CheckedPlugin::runCallbacksOnMainThread() noexcept
 }
 
 //==============================================================================
+void CheckedPlugin::callHostLatencyChanged() const noexcept
+{
+    const auto& host = hostInterfaces;
+
+    if (beingDestroyed || host.latency == nullptr)
+        return;
+
+    if (! host.hasCompleteLatency())
+        report (Report::hostLatencyPartial);
+    else
+        host.latencyChanged();
+}
+
+void CheckedPlugin::callHostParamsRescan (clap_param_rescan_flags flags) const noexcept
+{
+    const auto& host = hostInterfaces;
+
+    if (beingDestroyed || host.params == nullptr)
+        return;
+
+    if (! host.hasCompleteParams())
+        report (Report::hostParamsPartial);
+    else
+        host.paramsRescan (flags);
+}
+
+void CheckedPlugin::callHostStateDirty() const noexcept
+{
+    const auto& host = hostInterfaces;
+
+    if (beingDestroyed || host.state == nullptr)
+        return;
+
+    if (! host.hasCompleteState())
+        report (Report::hostStatePartial);
+    else
+        host.stateMarkDirty();
+}
+
 void CheckedPlugin::notifyHostLatencyChanged() noexcept
 {
-    scheduleOnMainThread ([this]
-                          {
-                              const auto& host = hostInterfaces;
+    // Only the main thread changes the activation flags, and never while the audio thread
+    // processes, so reading them here is safe from either thread.
+    if (activating || active)
+    {
+        latencyReportPending = true;
 
-                              if (beingDestroyed || host.latency == nullptr)
-                                  return;
+        if (! activating && ! restartRequested.exchange (true))
+            hostInterfaces.requestRestart();
 
-                              if (! host.hasCompleteLatency())
-                                  report (Report::hostLatencyPartial);
-                              else
-                                  host.latencyChanged();
-                          });
+        return;
+    }
+
+    scheduleOnMainThread ([this] { callHostLatencyChanged(); });
 }
 
 void CheckedPlugin::notifyHostParamsRescan (clap_param_rescan_flags flags) noexcept
 {
-    scheduleOnMainThread ([this, flags]
-                          {
-                              const auto& host = hostInterfaces;
-
-                              if (beingDestroyed || host.params == nullptr)
-                                  return;
-
-                              if (! host.hasCompleteParams())
-                                  report (Report::hostParamsPartial);
-                              else
-                                  host.paramsRescan (flags);
-                          });
+    scheduleOnMainThread ([this, flags] { callHostParamsRescan (flags); });
 }
 
 void CheckedPlugin::notifyHostStateDirty() noexcept
 {
-    scheduleOnMainThread ([this]
-                          {
-                              const auto& host = hostInterfaces;
-
-                              if (beingDestroyed || host.state == nullptr)
-                                  return;
-
-                              if (! host.hasCompleteState())
-                                  report (Report::hostStatePartial);
-                              else
-                                  host.stateMarkDirty();
-                          });
+    scheduleOnMainThread ([this] { callHostStateDirty(); });
 }
 
 void CheckedPlugin::requestHostParamsFlush() noexcept

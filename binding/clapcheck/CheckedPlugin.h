@@ -13,6 +13,7 @@
 #include <clap/process.h>
 #include <clap/stream.h>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -101,12 +102,28 @@ public:
     void runCallbacksOnMainThread() noexcept;
 
     //==============================================================================
-    /** Host notifications, each queued as a main-thread task. When it runs it does nothing if the
-        instance is being destroyed or the host lacks the table, and reports
-        "clap_host_... is partially implemented" if the table lacks a function it needs. */
-    void notifyHostLatencyChanged() noexcept;
+    /** Host notifications, each queued as a main-thread task (see scheduleOnMainThread). When it
+        runs it does nothing if the instance is being destroyed or the host lacks the table, and
+        reports "clap_host_... is partially implemented" if the table lacks a function it needs. */
     void notifyHostParamsRescan (clap_param_rescan_flags flags) noexcept;
     void notifyHostStateDirty() noexcept;
+
+    /** Tells the host the latency changed, the way CLAP allows it. While inactive, as the other
+        notifications do. During activate, once activate has succeeded and the instance counts as
+        active, so a host that asks for the latency inside latency.changed() gets an answer
+        without a report. While active, where latency.changed() is not allowed: asks the host for
+        a restart (once per activation) and reports the change inside the next activate. The
+        active path takes no lock and allocates nothing, so the audio thread may call it. */
+    void notifyHostLatencyChanged() noexcept;
+
+    /** The host calls behind the notifications, made now: main thread only. */
+    void callHostLatencyChanged() const noexcept;
+    void callHostParamsRescan (clap_param_rescan_flags flags) const noexcept;
+    void callHostStateDirty() const noexcept;
+
+    /** True once a latency change while active has asked the host for a restart that has not
+        happened yet (any thread). */
+    bool isRestartRequested() const noexcept { return restartRequested.load(); }
 
     /** Asks the host for a parameter flush now (any thread but the audio thread): calls
         request_flush when the host's params table is complete, reports
@@ -250,9 +267,14 @@ private:
 
     bool initialised = false;
     bool active = false;
+    bool activating = false;
     bool processing = false;
     bool beingDestroyed = false;
     double sampleRate = 0.0;
+
+    // Set by a latency change while active (possibly on the audio thread), taken by activate.
+    std::atomic<bool> latencyReportPending { false };
+    std::atomic<bool> restartRequested { false };
 
     std::string guiApi;
     bool guiCreated = false;

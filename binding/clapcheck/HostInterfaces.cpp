@@ -243,4 +243,22 @@ bool HostInterfaces::requestCallback() const noexcept
     return true;
 }
 
+bool HostInterfaces::requestRestart() const noexcept
+{
+    if (host == nullptr || host->request_restart == nullptr)
+        return false;
+
+    host->request_restart (host);
+    return true;
+}
+
+bool HostInterfaces::requestProcess() const noexcept
+{
+    if (host == nullptr || host->request_process == nullptr)
+        return false;
+
+    host->request_process (host);
+    return true;
+}
+
 } // namespace clapcheck

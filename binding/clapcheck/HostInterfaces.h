@@ -116,6 +116,13 @@ public:
     /** The host's request_callback, when it has one. */
     bool requestCallback() const noexcept;
 
+    /** The host's request_restart (deactivate, then activate again), when it has one. Thread-safe
+        per CLAP, so no thread check: the audio thread may ask. */
+    bool requestRestart() const noexcept;
+
+    /** The host's request_process (wake a sleeping plug-in), when it has one. Thread-safe. */
+    bool requestProcess() const noexcept;
+
     /** Reports "Plugin called the method clap_host_<name>() on wrong thread!..." when the host can
         tell that this is not the main thread. */
     void checkHostCallOnMainThread (const char* name) const noexcept;

@@ -1,6 +1,7 @@
 #include "OrvelParameters.h"
 
 #include <cmath>
+#include <limits>
 
 namespace orvel
 {
@@ -9,6 +10,25 @@ int roundHalfEven (double value) noexcept
 {
     return (int) std::nearbyint (value); // the default rounding mode is to nearest, ties to even
 }
+
+namespace
+{
+    /** How far a value read back from its own text may land from that text's number: the float
+        mappings between plain and normalised values (logarithms and exponentials included) lose
+        a few parts in a million, and a truncating text must not turn "53%" into "52%". */
+    constexpr double textTolerance = 1.0e-4;
+
+    double toleranceFor (double value) noexcept { return textTolerance * juce::jmax (1.0, std::abs (value)); }
+} // namespace
+
+int wholePart (double value) noexcept
+{
+    const auto nudged = value + std::copysign (toleranceFor (value), value);
+    return (int) juce::jlimit ((double) std::numeric_limits<int>::min(), (double) std::numeric_limits<int>::max(), std::trunc (nudged));
+}
+
+bool isAbove (double value, double limit) noexcept { return value > limit + toleranceFor (limit); }
+bool isBelow (double value, double limit) noexcept { return value < limit - toleranceFor (limit); }
 
 namespace
 {
@@ -58,7 +78,7 @@ namespace
 
     juce::String percentText (float plain)
     {
-        return juce::String ((int) (plain * 100.0f)) + "%";
+        return juce::String (wholePart ((double) plain * 100.0)) + "%";
     }
 
     juce::String decibelText (float plain)
@@ -66,7 +86,11 @@ namespace
         float decibels = -100.0f;
         if (plain > 0.0f)
             decibels = juce::jmax (-100.0f, 20.0f * std::log10 (plain));
-        return juce::String (decibels, 1) + " dB";
+
+        // A value that rounds to zero is written without a sign: "-0.0 dB" would read back as a
+        // value that may show "0.0 dB".
+        const auto shown = std::round ((double) decibels * 10.0) / 10.0;
+        return juce::String (shown == 0.0 ? 0.0 : shown, 1) + " dB";
     }
 
     float decibelsToGain (const juce::String& text)
@@ -77,13 +101,15 @@ namespace
 
     juce::String frequencyText (float hz)
     {
-        if (hz > 999.0f)
+        // The limits hold with a margin, so that a frequency read back from "999Hz" or "20Hz"
+        // shows that text again.
+        if (isAbove (hz, 999.0))
             return juce::String (hz / 1000.0f, 1) + "kHz";
-        if (hz < 0.1f)
+        if (isBelow (hz, 0.1))
             return juce::String (hz, 3) + "Hz";
-        if (hz < 20.0f)
+        if (isBelow (hz, 20.0))
             return juce::String (hz, 2) + "Hz";
-        return juce::String ((int) hz) + "Hz";
+        return juce::String (wholePart (hz)) + "Hz";
     }
 
     float frequencyFromText (const juce::String& text)
@@ -95,10 +121,12 @@ namespace
 
     juce::String bipolarText (float plain)
     {
+        // Between -1 and -0.001 the integer part is 0 but the sign still shows ("-0"), as "+0"
+        // does above zero: a bare "0" would read back as "off".
         if (plain > 0.001f)
-            return "+" + juce::String ((int) plain);
+            return "+" + juce::String (wholePart (plain));
         if (plain < -0.001f)
-            return juce::String ((int) plain);
+            return "-" + juce::String (-wholePart (plain));
         return "off";
     }
 
@@ -109,6 +137,13 @@ namespace
             return number + 0.0001f;
         if (number < 0.0f)
             return number - 0.0001f;
+
+        // "+0" and "-0" name the values between the "off" band and ±1: the middle of each.
+        const auto sign = text.trimStart()[0];
+        if (sign == '+')
+            return 0.5f;
+        if (sign == '-')
+            return -0.5f;
         return 0.0f;
     }
 
@@ -212,15 +247,25 @@ float OrvelParameterFloat::toNormalised (float plain) const noexcept
 
 float OrvelParameterFloat::getValue() const
 {
-    return toNormalised (getPlainValue());
+    return normalisedValue.load (std::memory_order_relaxed);
 }
 
 void OrvelParameterFloat::setValue (float newNormalised)
 {
+    // NaN and infinity mean nothing: the parameter keeps its value.
+    if (! std::isfinite (newNormalised))
+        return;
+
     smoothedNormalisedValue.setTarget (newNormalised);
     const auto plain = toPlain (newNormalised);
     plainValue.exchange (plain);
     smoothedPlainValue.setTarget (plain);
+
+    // The value as given (within 0..1) unless the range has steps: going through the plain
+    // value and back costs float precision in the logarithmic mappings, and a host that saves,
+    // restores and saves again must get the very same number back.
+    const auto stepped = range.interval > 0.0f;
+    normalisedValue.store (stepped ? toNormalised (plain) : juce::jlimit (0.0f, 1.0f, newNormalised), std::memory_order_relaxed);
 
     if (changeCallback)
         changeCallback (getName (50), getValue());
@@ -266,6 +311,9 @@ OrvelParameterBool::OrvelParameterBool (const ParameterIdentity& identity,
 
 void OrvelParameterBool::setValue (float newValue)
 {
+    if (! std::isfinite (newValue))
+        return;
+
     value.exchange (newValue);
     smoothedValue.setTarget (newValue);
 
@@ -341,6 +389,9 @@ float OrvelParameterChoice::getValue() const
 
 void OrvelParameterChoice::setValue (float newNormalised)
 {
+    if (! std::isfinite (newNormalised))
+        return;
+
     const auto last = (float) juce::jmax (0, choices.size() - 1);
     index.store ((float) roundHalfEven (juce::jlimit (0.0f, last, newNormalised * last)));
 

@@ -29,10 +29,24 @@ struct ParameterIdentity
     oversampling index mappings need. */
 int roundHalfEven (double value) noexcept;
 
+/** The integer part of a value a text shows (truncation toward zero), and the
+    limits between a text's formats, each with a margin of a few parts in ten
+    thousand. A value read back from a text lands a little off that text's number
+    after the float mappings; the margin makes it show the same text again. */
+int wholePart (double value) noexcept;
+bool isAbove (double value, double limit) noexcept;
+bool isBelow (double value, double limit) noexcept;
+
 //==============================================================================
 /** A continuous parameter with a plain value, two smoothed values (plain and
     normalised) and text functions, built either from an explicit range or from
-    one of the framework's kind codes. */
+    one of the framework's kind codes.
+
+    getValue() answers the normalised value exactly as it was set (held within
+    0..1), so that it survives a save and a restore bit for bit; only a range
+    with an interval answers the normalised value of its snapped plain value.
+    Pitfall: a range that snaps through a custom function alone (no interval)
+    is not seen as snapping. */
 class OrvelParameterFloat : public juce::RangedAudioParameter
 {
 public:
@@ -98,6 +112,7 @@ private:
 
     juce::NormalisableRange<float> range;
     std::atomic<float> plainValue { 0.0f };
+    std::atomic<float> normalisedValue { 0.0f }; // what getValue() answers
     float defaultPlainValue = 0.0f;
     ValueToText valueToText;
     TextToValue textToValue;

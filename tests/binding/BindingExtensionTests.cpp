@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P (BindingExtensions,
                           ParameterInfo,
                           ::testing::Values (InfoCase { 0, "Gain", "Gain", 0x20, 0.0, 1.0, 0.5, "" },
                                              InfoCase { 1, "Switch", "Switch", 0x21, 0.0, 1.0, 0.0, "" },
-                                             InfoCase { 2, "Mode", "Mode", 0x20, 0.0, 3.0, 2.0, "" },
+                                             InfoCase { 2, "Mode", "Mode", 0x21, 0.0, 3.0, 2.0, "" },
                                              InfoCase { 3, "Nested", "Nested", 0x20, 0.0, 1.0, 0.0, "/Inner/" }));
 
 TEST_F (BindingExtensions, ValueToTextUsesTheParametersOwnTextAndCutsItSafely)
@@ -403,7 +403,7 @@ TEST_F (BindingExtensions, NotePortsFollowTheProcessorsMidiAbilities)
 }
 
 //==============================================================================
-TEST_F (BindingExtensions, ALatencyChangeOnTheAudioThreadReachesTheHostThroughItsMainThreadCallback)
+TEST_F (BindingExtensions, ALatencyChangeWhileActiveAsksForARestartAndIsReportedInsideTheNextActivate)
 {
     startProcessing();
     probe->latencyToReport = 64;
@@ -412,15 +412,32 @@ TEST_F (BindingExtensions, ALatencyChangeOnTheAudioThreadReachesTheHostThroughIt
     {
         const AudioThread audio (host);
         block.run (plugin);
+        block.run (plugin);
     }
 
-    EXPECT_EQ (host.latencyChanges.load(), 0) << "never from the audio thread";
-    EXPECT_EQ (host.callbackRequests.load(), 1);
+    EXPECT_EQ (host.restartRequests.load(), 1) << "once per activation";
+    while (host.serviceCallbacks (plugin))
+    {
+    }
+    EXPECT_EQ (host.latencyChanges.load(), 0) << "never while active";
 
-    EXPECT_TRUE (host.serviceCallbacks (plugin));
+    // The host restarts us; inside activate it may ask for the latency at once.
+    const auto* latency = extension<clap_plugin_latency> (CLAP_EXT_LATENCY);
+    int64_t readInside = -1;
+    host.onLatencyChanged = [&] { readInside = (int64_t) latency->get (plugin); };
+
+    {
+        const AudioThread audio (host);
+        plugin->stop_processing (plugin);
+    }
+    plugin->deactivate (plugin);
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 1024));
+
     EXPECT_EQ (host.latencyChanges.load(), 1);
-    EXPECT_EQ (extension<clap_plugin_latency> (CLAP_EXT_LATENCY)->get (plugin), 64u);
-    EXPECT_TRUE (host.logTexts().empty());
+    EXPECT_EQ (readInside, 64);
+    EXPECT_EQ (latency->get (plugin), 64u);
+    EXPECT_TRUE (host.logTexts().empty()) << host.logTexts().front();
+    host.onLatencyChanged = nullptr;
 }
 
 struct NotificationCase

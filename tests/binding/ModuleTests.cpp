@@ -157,7 +157,8 @@ TEST_F (ModuleInstance, EachParameterIsDescribedAsItsKindRequires)
 
         EXPECT_EQ (juce::String (info.name), name);
         EXPECT_STREQ (info.module, "") << name;
-        EXPECT_EQ (info.flags, 0x20u | (parameter->isBoolean() ? 0x1u : 0u)) << name;
+        // Switches and choices are stepped; the rest are continuous.
+        EXPECT_EQ (info.flags, 0x20u | (parameter->isBoolean() || parameter->isDiscrete() ? 0x1u : 0u)) << name;
 
         if (ranged != nullptr && parameter->isDiscrete())
         {
@@ -191,7 +192,7 @@ TEST_F (ModuleInstance, SwitchesChoicesAndContinuousParametersAreReportedWithThe
 
     EXPECT_EQ (foldAmount.flags, 0x20u);
     EXPECT_EQ (foldAmount.max_value, 1.0);
-    EXPECT_EQ (oversampling.flags, 0x20u);
+    EXPECT_EQ (oversampling.flags, 0x21u) << "stepped, so that hosts automate it as the choice it is";
     EXPECT_EQ (oversampling.min_value, 0.0);
     EXPECT_EQ (oversampling.max_value, 4.0) << "five oversampling choices, plain indexes 0..4";
     EXPECT_EQ (bypass.flags, 0x21u);

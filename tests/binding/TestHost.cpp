@@ -57,8 +57,8 @@ TestHost::TestHost()
         const auto found = offered.find (id);
         return found != offered.end() ? found->second : nullptr;
     };
-    host.request_restart = [] (const clap_host*) {};
-    host.request_process = [] (const clap_host*) {};
+    host.request_restart = [] (const clap_host* h) { ++of (h).restartRequests; };
+    host.request_process = [] (const clap_host* h) { ++of (h).processRequests; };
     host.request_callback = [] (const clap_host* h) { ++of (h).callbackRequests; };
 
     logTable.log = [] (const clap_host* h, clap_log_severity severity, const char* text)
@@ -75,7 +75,14 @@ TestHost::TestHost()
     paramsTable.clear = [] (const clap_host*, clap_id, clap_param_clear_flags) {};
     paramsTable.request_flush = [] (const clap_host* h) { ++of (h).flushRequests; };
 
-    latencyTable.changed = [] (const clap_host* h) { ++of (h).latencyChanges; };
+    latencyTable.changed = [] (const clap_host* h)
+    {
+        auto& self = of (h);
+        ++self.latencyChanges;
+
+        if (self.onLatencyChanged)
+            self.onLatencyChanged();
+    };
     stateTable.mark_dirty = [] (const clap_host* h) { ++of (h).stateDirtyMarks; };
 
     guiTable.resize_hints_changed = [] (const clap_host*) {};

@@ -96,6 +96,10 @@ public:
     std::atomic<int> callbackRequests { 0 };
     std::atomic<int> flushRequests { 0 };
     std::atomic<int> latencyChanges { 0 };
+    std::atomic<int> restartRequests { 0 };
+    std::atomic<int> processRequests { 0 };
+    /** Called inside latency.changed(), after it is counted (main thread). */
+    std::function<void()> onLatencyChanged;
     std::atomic<int> stateDirtyMarks { 0 };
     std::vector<uint32_t> rescans;
     std::vector<std::pair<uint32_t, uint32_t>> resizeRequests;

@@ -433,6 +433,26 @@ TEST_F (MainWindowTest, LocksStoredInTheProcessorAreShownOneSecondAfterTheEditor
     EXPECT_EQ (processor->lockText, "Output|Bypass|AutoGain");
 }
 
+TEST_F (MainWindowTest, AHostRestoreWhileTheEditorIsOpenGivesTheWidgetsExactlyTheRestoredLocks)
+{
+    processor->setLockedParameterNames ({ "Output", "Bypass" });
+    juce::MemoryBlock saved;
+    processor->getStateInformation (saved);
+
+    // Within the editor's first second, before its own restore of the locks.
+    knob ("Mix").setLocked (true);
+    processor->setStateInformation (saved.getData(), (int) saved.getSize());
+    window->refreshFromProcessor();
+
+    EXPECT_TRUE (knob ("Output").isLocked());
+    EXPECT_FALSE (knob ("Mix").isLocked()) << "the widget's flag must not outlive the restore";
+
+    // The next lock action starts from the restored list.
+    knob ("Fold Amount").performMenuAction (orvel::lockItem);
+    editortest::pumpPending();
+    EXPECT_EQ (processor->lockText, "Fold Amount|Output|Bypass");
+}
+
 TEST_F (MainWindowTest, APressOnTheBackgroundClosesOpenValueBubbles)
 {
     auto& mix = knob ("Mix");

@@ -105,7 +105,7 @@ struct LatencyListener : juce::AudioProcessorListener
     int changes = 0;
 };
 
-TEST (Chain, LatencyIsAnnouncedOnlyWhenTheNumberChanges)
+TEST (Chain, LatencyIsAnnouncedAtPreparationOnlyAndOnlyWhenTheNumberChanges)
 {
     Rig rig;
     LatencyListener listener;
@@ -116,11 +116,17 @@ TEST (Chain, LatencyIsAnnouncedOnlyWhenTheNumberChanges)
 
     rig.set (oversamplingIndex, 0.75f); // 8X, once the output has faded out
     rig.runSine (5);
+    EXPECT_EQ (listener.changes, 0); // not from the audio thread
+    EXPECT_GT (rig.processor.getRunningLatencySamples(), 0);
+
+    rig.processor.prepareToPlay (sampleRate, rig.blockSize);
     EXPECT_EQ (listener.changes, 1);
     const auto at8x = rig.processor.getLatencySamples();
+    EXPECT_EQ (at8x, rig.processor.getRunningLatencySamples());
 
     rig.set (oversamplingIndex, 1.0f); // 16X reports the same latency as 8X
     rig.runSine (3);
+    rig.processor.prepareToPlay (sampleRate, rig.blockSize);
     EXPECT_EQ (rig.processor.getLatencySamples(), at8x);
     EXPECT_EQ (listener.changes, 1);
 

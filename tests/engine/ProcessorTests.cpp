@@ -146,9 +146,9 @@ TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItDelay
     constexpr int blockSize = 96; // 2 ms
     WrendleFoldProcessor processor;
     processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
+    setParameter (*processor.getParameterSet().oversampling, 0.25f); // 2X: the wet path has latency
     processor.prepareToPlay (sampleRate, blockSize);
     setParameter (*processor.getParameterSet().foldAmount, 1.0f);
-    setParameter (*processor.getParameterSet().oversampling, 0.25f); // 2X: the wet path has latency
 
     juce::MidiBuffer midi;
     auto run = [&] (int blocks)
@@ -188,7 +188,7 @@ TEST (Processor, BypassFadesToTheDryInputOverTwentyMillisecondsThenPassesItDelay
     EXPECT_FALSE (processor.getLastBypassRequest());
 }
 
-TEST (Processor, ChangingOversamplingReportsTheNewLatencyOnceTheOutputHasFadedOut)
+TEST (Processor, ChangingOversamplingRunsWithTheNewLatencyOnceTheOutputHasFadedOutAndReportsItAtTheNextPreparation)
 {
     WrendleFoldProcessor processor;
     processor.setRateAndBufferSizeDetails (44100.0, 128);
@@ -201,25 +201,30 @@ TEST (Processor, ChangingOversamplingReportsTheNewLatencyOnceTheOutputHasFadedOu
 
     // Before anything has played there is nothing to fade: the next block prepares.
     setParameter (*processor.getParameterSet().oversampling, 0.25f);
-    EXPECT_EQ (processor.getLatencySamples(), 0);
+    EXPECT_EQ (processor.getRunningLatencySamples(), 0);
     processor.processBlock (buffer, midi);
-    EXPECT_GT (processor.getLatencySamples(), 0);
+    EXPECT_GT (processor.getRunningLatencySamples(), 0);
 
     // While playing, the output fades out over 20 ms (seven blocks of 2.9 ms) first.
-    int previous = processor.getLatencySamples();
-    for (auto normalised : { 0.5f, 0.75f, 1.0f, 0.0f })
+    int previous = processor.getRunningLatencySamples();
+    for (auto normalised : { 0.5f, 0.75f, 1.0f, 0.0f, 0.5f })
     {
         SCOPED_TRACE (normalised);
         setParameter (*processor.getParameterSet().oversampling, normalised);
         processor.processBlock (buffer, midi);
-        EXPECT_EQ (processor.getLatencySamples(), previous);
+        EXPECT_EQ (processor.getRunningLatencySamples(), previous);
 
         for (int block = 0; block < 7; ++block)
             processor.processBlock (buffer, midi);
         EXPECT_EQ (processor.getOversamplingIndex(), (int) (normalised * 4.0f));
-        EXPECT_EQ (processor.getLatencySamples() > 0, normalised > 0.0f);
-        previous = processor.getLatencySamples();
+        EXPECT_EQ (processor.getRunningLatencySamples() > 0, normalised > 0.0f);
+        previous = processor.getRunningLatencySamples();
     }
+
+    // The host only learns the number when it prepares the processor again.
+    EXPECT_EQ (processor.getLatencySamples(), 0);
+    processor.prepareToPlay (44100.0, 128);
+    EXPECT_EQ (processor.getLatencySamples(), previous);
 }
 
 TEST (Processor, SteadyStateProcessingAllocatesNothing)

@@ -43,7 +43,7 @@ public:
 
     float getParameterDefaultValue (int index) const override { return entries[(size_t) index].defaultValue; }
 
-    void setParameterValueAsUserChange (int index, float normalisedValue) override
+    void setParameterValue (int index, float normalisedValue) override
     {
         if (values[(size_t) index] != untouched || ! (normalisedValue >= 0.0f && normalisedValue <= 1.0f))
             __builtin_trap();

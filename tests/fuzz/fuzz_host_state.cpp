@@ -17,10 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     if (element == nullptr)
         return 0;
 
-    const auto extras = orvel::readHostStateAttributes (*element);
-    check (extras.lockedNames == orvel::splitLockText (extras.lockText));
-
     FuzzParameters parameters;
+    const auto extras = orvel::readHostStateAttributes (*element, parameters);
+
+    // Only names of parameters are kept, each once, and the text is made of them.
+    check (extras.lockedNames.size() <= parameters.getNumParameters());
+    check (extras.lockText == extras.lockedNames.joinIntoString ("|"));
+    for (int i = 0; i < extras.lockedNames.size(); ++i)
+    {
+        parameters.indexOf (extras.lockedNames[i].toRawUTF8()); // traps for a name that is no parameter's
+        check (extras.lockedNames.indexOf (extras.lockedNames[i]) == i);
+    }
+
     const auto applied = orvel::applySettingsElement (parameters, element.get(), "WrendleFold_SETTINGS", false, extras.lockedNames);
     check (applied == (element->getTagName() == "WrendleFold_SETTINGS"));
 
@@ -32,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     if (applied)
     {
         auto saved = orvel::createSettingsElement (parameters, "WrendleFold_SETTINGS", "1.1.1");
-        orvel::addHostStateAttributes (*saved, extras.presetPath, orvel::nextSaveCounter (extras.saveCounter), extras.lockText);
+        orvel::addHostStateAttributes (*saved, extras.presetPath, extras.saveCounter, extras.lockText);
 
         juce::MemoryOutputStream out;
         out.writeInt ((int) orvel::hostStateMagicNumber);
@@ -47,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         check (reread != nullptr);
 
         FuzzParameters again;
+        const auto extrasAgain = orvel::readHostStateAttributes (*reread, again);
+        check (extrasAgain.presetPath == extras.presetPath && extrasAgain.saveCounter == extras.saveCounter
+               && extrasAgain.lockText == extras.lockText);
         check (orvel::applySettingsElement (again, reread.get(), "WrendleFold_SETTINGS", false, {}));
         check (again.values == parameters.values);
     }
