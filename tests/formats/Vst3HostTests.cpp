@@ -19,11 +19,17 @@ namespace
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
 
+/** The bundle folder, WrendleFold.vst3, two levels above its binary. */
+juce::String vst3Bundle()
+{
+    return juce::File (WRENDLE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName();
+}
+
 std::unique_ptr<juce::AudioPluginInstance> loadVst3()
 {
     juce::VST3PluginFormat format;
     juce::OwnedArray<juce::PluginDescription> found;
-    format.findAllTypesForFile (found, WRENDLE_VST3_BUNDLE);
+    format.findAllTypesForFile (found, vst3Bundle());
     if (found.isEmpty())
         return nullptr;
 
@@ -141,7 +147,7 @@ protected:
     void SetUp() override
     {
         plugin = loadVst3();
-        ASSERT_NE (plugin, nullptr) << "no plug-in in " << WRENDLE_VST3_BUNDLE;
+        ASSERT_NE (plugin, nullptr) << "no plug-in in " << vst3Bundle();
     }
 
     std::unique_ptr<juce::AudioPluginInstance> plugin;
@@ -169,7 +175,9 @@ TEST_F (Vst3Build, ReportsTheClapBuildsSixteenParametersWithTheirNamesRangesAndT
         // The CLAP build shows plain values; the VST3 build normalised ones,
         // so the default's text is what both must agree on.
         if (clap["default_text"].isString())
+        {
             EXPECT_EQ (parameter->getText (parameter->getDefaultValue(), 256), clap["default_text"].toString());
+        }
         EXPECT_GE (parameter->getDefaultValue(), 0.0f);
         EXPECT_LE (parameter->getDefaultValue(), 1.0f);
         EXPECT_TRUE (parameter->isAutomatable());
@@ -215,8 +223,10 @@ TEST_F (Vst3Build, FoldsAToneLikeTheClapBuild)
 TEST_F (Vst3Build, StateLoadsIntoAFreshInstanceWithTheSameValues)
 {
     for (const auto& [name, value] : std::map<juce::String, float> { { "Fold Amount", 0.3f }, { "Mix", 0.65f }, { "Oversampling", 1.0f } })
+    {
         if (auto* parameter = findParameter (*plugin, name))
             parameter->setValueNotifyingHost (value);
+    }
 
     juce::MemoryBlock state;
     plugin->getStateInformation (state);
@@ -239,7 +249,9 @@ TEST_F (Vst3Build, StateLoadsIntoAFreshInstanceWithTheSameValues)
 
 TEST_F (Vst3Build, OpensItsEditorAndMapsBypassToTheHostsBypass)
 {
-    EXPECT_NE (plugin->getBypassParameter(), nullptr) << "the host's bypass reaches no parameter";
+    auto* bypass = plugin->getBypassParameter();
+    ASSERT_NE (bypass, nullptr) << "the host's bypass reaches no parameter";
+    EXPECT_EQ (bypass->getName (256), "Bypass") << "the host's bypass must be the plug-in's own, not a second one";
     if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
         GTEST_SKIP() << "no display";
     ASSERT_TRUE (plugin->hasEditor());

@@ -38,6 +38,8 @@ for symbol in audio_in_1 audio_in_2 audio_out_1 audio_out_2; do
     grep -q "Symbol: *$symbol\$" lv2info.txt || fail "port $symbol is missing"
 done
 grep -q "Has latency: *yes" lv2info.txt || fail "no latency port"
+# A host's bypass reaches the plug-in through the port designated lv2:enabled.
+grep -q "lv2:designation lv2:enabled" "$bundle_parent"/WrendleFold.lv2/dsp.ttl || fail "no lv2:enabled port for the host's bypass"
 
 pids=()
 cleanup()
