@@ -7,14 +7,14 @@ include(GNUInstallDirs)
 set(WRENDLE_PACKAGE_FOLDER "${PROJECT_SOURCE_DIR}/formats/package")
 set(WRENDLE_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/wrendle-fold")
 install(FILES "${WRENDLE_PACKAGE_FOLDER}/copyright" DESTINATION "${WRENDLE_DOC_DIR}")
-# Debian wants the changelog compressed reproducibly (no name, no time stamp).
-add_custom_command(OUTPUT "${PROJECT_BINARY_DIR}/package/changelog.Debian.gz"
+# A native package's changelog, compressed reproducibly (no name, no time stamp).
+add_custom_command(OUTPUT "${PROJECT_BINARY_DIR}/package/changelog.gz"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/package"
-    COMMAND sh -c "gzip -9n < '${WRENDLE_PACKAGE_FOLDER}/changelog' > '${PROJECT_BINARY_DIR}/package/changelog.Debian.gz'"
+    COMMAND sh -c "gzip -9n < '${WRENDLE_PACKAGE_FOLDER}/changelog' > '${PROJECT_BINARY_DIR}/package/changelog.gz'"
     DEPENDS "${WRENDLE_PACKAGE_FOLDER}/changelog"
     VERBATIM)
-add_custom_target(package_changelog ALL DEPENDS "${PROJECT_BINARY_DIR}/package/changelog.Debian.gz")
-install(FILES "${PROJECT_BINARY_DIR}/package/changelog.Debian.gz" DESTINATION "${WRENDLE_DOC_DIR}")
+add_custom_target(package_changelog ALL DEPENDS "${PROJECT_BINARY_DIR}/package/changelog.gz")
+install(FILES "${PROJECT_BINARY_DIR}/package/changelog.gz" DESTINATION "${WRENDLE_DOC_DIR}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME wrendle-fold)
@@ -34,6 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kestrivane.com/wrendle-fold/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# JUCE opens the X11 libraries at run time, so dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libx11-6, libxext6, libxrandr2, libxinerama1, libxcursor1")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # The standalone opens libjack at run time when a JACK server is wanted.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2")

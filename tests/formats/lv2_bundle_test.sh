@@ -44,6 +44,7 @@ grep -q "lv2:designation lv2:enabled" "$bundle_parent"/WrendleFold.lv2/dsp.ttl |
 pids=()
 cleanup()
 {
+    exec 3>&- || true
     for pid in "${pids[@]}"; do
         kill "$pid" 2> /dev/null || true
     done
@@ -55,9 +56,12 @@ jackd --no-realtime -d dummy -r 48000 -p 512 > jackd.log 2>&1 &
 pids+=($!)
 jack_wait -w -t 10 > /dev/null || fail "the JACK server did not start"
 
-# jalv reads commands from its standard input and stops at its end.
-(sleep 30) | jalv -x -n wrendle "$uri" > jalv.log 2>&1 &
+# jalv reads commands from its standard input and stops at its end, so that
+# input is a pipe held open until the test ends.
+mkfifo jalv.in
+jalv -x -n wrendle "$uri" < jalv.in > jalv.log 2>&1 &
 pids+=($!)
+exec 3> jalv.in
 jack_metro -n metro -b 240 -f 440 -D 100 > metro.log 2>&1 &
 pids+=($!)
 
