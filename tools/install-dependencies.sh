@@ -14,6 +14,8 @@ packages=(
     clang libclang-rt-dev
     xvfb xauth
     sox
+    libjack-jackd2-dev jackd2 jalv lilv-utils sordi lv2-dev
+    dpkg-dev lintian
 )
 
 missing=()

@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # Builds the plug-in, installs it and its factory presets for the current user
-# (~/.clap and ~/.local/share/Kestrivane/Presets/WrendleFold/Factory), shows what
-# a host sees when it loads it, and renders a short demo through the installed
-# module.
+# (~/.clap, ~/.lv2, ~/.vst3 and ~/.local/share/Kestrivane/Presets/WrendleFold/Factory),
+# shows what a host sees when it loads the CLAP module, and renders a short demo
+# through it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-dependencies.sh
 
 cmake -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)" --target WrendleFold wrendle-host factory_presets
+cmake --build build -j"$(nproc)" --target WrendleFold wrendle-host factory_presets \
+    WrendleFoldFormats_LV2 WrendleFoldFormats_VST3
 
 mkdir -p "$HOME/.clap"
 install -m 0755 build/WrendleFold.clap "$HOME/.clap/WrendleFold.clap"
 echo "Installed $HOME/.clap/WrendleFold.clap"
+
+# The LV2 and VST3 bundles, each replaced whole so no file of an older build stays.
+formats=build/formats/WrendleFoldFormats_artefacts/Release
+for bundle in "lv2:$formats/LV2/WrendleFold.lv2" "vst3:$formats/VST3/WrendleFold.vst3"; do
+    folder="$HOME/.${bundle%%:*}"
+    mkdir -p "$folder"
+    rm -rf "$folder/$(basename "${bundle#*:}")"
+    cp -R "${bundle#*:}" "$folder/"
+    echo "Installed $folder/$(basename "${bundle#*:}")"
+done
 
 # The factory bank: installed under ~/.local it lands in the user's own presets
 # folder, read-only. An earlier install goes first, so a renamed preset does not

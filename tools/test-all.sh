@@ -17,6 +17,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 "${runner[@]}" ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
 
+# The Debian package, made from what the build above installs, and checked
+# with dpkg-deb and lintian.
+rm -f "$build_dir"/wrendle-fold_*_amd64.deb
+(cd "$build_dir" && cpack -G DEB > /dev/null)
+bash tests/formats/package_test.sh "$build_dir"/wrendle-fold_*_amd64.deb
+
 # The parsers that read untrusted bytes (host state, presets, news) are fuzzed
 # for a bounded number of inputs; any crash fails the run.
 bash tools/run-fuzzers.sh

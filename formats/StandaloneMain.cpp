@@ -1,0 +1,82 @@
+// The standalone application's entry point. JUCE's standalone holder opens a
+// window and an audio device; "--help" and "--check" answer without either,
+// so a package check or a headless test can start the program.
+
+#include "engine/WrendleFoldProcessor.h"
+
+#include <juce_audio_utils/juce_audio_utils.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+juce::JUCEApplicationBase* juce_CreateApplication();
+
+namespace
+{
+void printUsage()
+{
+    std::printf ("Usage: wrendle-fold [--help | --check]\n"
+                 "Plays live input through Wrendle Fold " JucePlugin_VersionString " by Kestrivane.\n"
+                 "  --help   show this text\n"
+                 "  --check  fold one second of a test tone without audio device or window, and say whether the output is sound\n"
+                 "Without options the application opens its window; the audio device is chosen in its Options menu.\n");
+}
+
+/** Folds a 440 Hz tone for one second at 48 kHz; 0 when the output is finite and not silent. */
+int runCheck()
+{
+    const juce::ScopedJuceInitialiser_GUI juceInitialiser;
+    std::unique_ptr<juce::AudioProcessor> processor (createWrendleFoldProcessor());
+    constexpr double sampleRate = 48000.0;
+    constexpr int blockSize = 512;
+    processor->setPlayConfigDetails (2, 2, sampleRate, blockSize);
+    processor->prepareToPlay (sampleRate, blockSize);
+
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+    double peak = 0.0;
+    bool finite = true;
+    int sample = 0;
+    for (int block = 0; block < static_cast<int> (sampleRate) / blockSize; ++block)
+    {
+        for (int i = 0; i < blockSize; ++i, ++sample)
+        {
+            const auto value = static_cast<float> (0.5 * std::sin (juce::MathConstants<double>::twoPi * 440.0 * sample / sampleRate));
+            buffer.setSample (0, i, value);
+            buffer.setSample (1, i, value);
+        }
+        processor->processBlock (buffer, midi);
+        for (int channel = 0; channel < 2; ++channel)
+            for (int i = 0; i < blockSize; ++i)
+            {
+                const double value = buffer.getSample (channel, i);
+                finite = finite && std::isfinite (value);
+                peak = std::max (peak, std::abs (value));
+            }
+    }
+    processor->releaseResources();
+
+    const bool sound = finite && peak > 1.0e-3;
+    std::printf ("%s: peak %.4f, %s\n", sound ? "ok" : "failed", peak, finite ? "finite" : "not finite");
+    return sound ? 0 : 1;
+}
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp (argv[i], "--help") == 0 || std::strcmp (argv[i], "-h") == 0)
+        {
+            printUsage();
+            return 0;
+        }
+        if (std::strcmp (argv[i], "--check") == 0)
+            return runCheck();
+    }
+
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+}
