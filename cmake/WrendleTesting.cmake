@@ -23,6 +23,9 @@ function(wrendle_add_test target)
         TEST_PREFIX "${target}."
         DISCOVERY_TIMEOUT 60
         PROPERTIES
-            ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target};XDG_DATA_DIRS=${WRENDLE_TEST_HOME}/${target}/no-system-data"
+            # One value per property: the discovery script splits a list value
+            # and would shift every property after it.
+            ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target}"
+            ENVIRONMENT_MODIFICATION "XDG_DATA_DIRS=set:${WRENDLE_TEST_HOME}/${target}/no-system-data"
             RESOURCE_LOCK "${target}")
 endfunction()
