@@ -40,10 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const auto count = (size_t) (data[1] | (data[2] << 8));
     const auto pattern = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + 3), (int) (size - 3));
 
-    if (pattern.isEmpty())
+    // Malformed UTF-8 can decode to a string that is not empty yet encodes to no bytes.
+    const auto patternBytes = (size_t) pattern.getNumBytesAsUTF8();
+
+    if (patternBytes == 0)
         return 0;
 
-    const auto patternBytes = (size_t) pattern.getNumBytesAsUTF8();
     const auto repeats = (int) juce::jmax ((size_t) 1, (count * (1u << 20) / 65536u) / patternBytes);
     const auto text = buildText (place, juce::String::repeatedString (pattern, repeats));
 
