@@ -1,4 +1,5 @@
 #include "WrendleFoldParameters.h"
+#include "parameters/ParameterOnlyProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ namespace
 using namespace wrendle;
 
 /** A bare processor that owns the sixteen parameters and records change callbacks. */
-struct ParameterHost : juce::AudioProcessor
+struct ParameterHost : orvel::ParameterOnlyProcessor
 {
     ParameterHost()
     {
@@ -23,23 +24,6 @@ struct ParameterHost : juce::AudioProcessor
     }
 
     juce::RangedAudioParameter& at (int index) { return *static_cast<juce::RangedAudioParameter*> (getParameters()[index]); }
-
-    const juce::String getName() const override { return {}; }
-    void prepareToPlay (double, int) override {}
-    void releaseResources() override {}
-    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
-    double getTailLengthSeconds() const override { return 0.0; }
-    bool acceptsMidi() const override { return false; }
-    bool producesMidi() const override { return false; }
-    juce::AudioProcessorEditor* createEditor() override { return nullptr; }
-    bool hasEditor() const override { return false; }
-    int getNumPrograms() override { return 1; }
-    int getCurrentProgram() override { return 0; }
-    void setCurrentProgram (int) override {}
-    const juce::String getProgramName (int) override { return {}; }
-    void changeProgramName (int, const juce::String&) override {}
-    void getStateInformation (juce::MemoryBlock&) override {}
-    void setStateInformation (const void*, int) override {}
 
     WrendleFoldParameters params;
     juce::String lastCallbackName;

@@ -14,6 +14,7 @@
 
 #include "FactoryBank.h"
 #include "WrendleFoldParameters.h"
+#include "parameters/ParameterOnlyProcessor.h"
 #include "state/FileAccess.h"
 #include "state/OrvelSettings.h"
 #include "state/PluginState.h"
@@ -25,26 +26,9 @@
 namespace
 {
 /** A bare processor that owns the plug-in's sixteen parameters. */
-struct ParameterHost final : juce::AudioProcessor
+struct ParameterHost final : orvel::ParameterOnlyProcessor
 {
     ParameterHost() { params.createAndAdd (*this, [] (const juce::String&, float) {}); }
-
-    const juce::String getName() const override { return {}; }
-    void prepareToPlay (double, int) override {}
-    void releaseResources() override {}
-    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
-    double getTailLengthSeconds() const override { return 0.0; }
-    bool acceptsMidi() const override { return false; }
-    bool producesMidi() const override { return false; }
-    juce::AudioProcessorEditor* createEditor() override { return nullptr; }
-    bool hasEditor() const override { return false; }
-    int getNumPrograms() override { return 1; }
-    int getCurrentProgram() override { return 0; }
-    void setCurrentProgram (int) override {}
-    const juce::String getProgramName (int) override { return {}; }
-    void changeProgramName (int, const juce::String&) override {}
-    void getStateInformation (juce::MemoryBlock&) override {}
-    void setStateInformation (const void*, int) override {}
 
     juce::RangedAudioParameter* find (const juce::String& name) const
     {
