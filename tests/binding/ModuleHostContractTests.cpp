@@ -125,8 +125,7 @@ TEST_F (ModuleInstance, AnOversamplingChangeWhileProcessingAsksForARestartAndThe
     change.add (paramValueEvent (idOf ("Oversampling"), 2.0, 0)); // 4X
     OutputEvents out;
 
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     ASSERT_TRUE (plugin->start_processing (plugin));
 
     for (int b = 0; b < 40; ++b) // the change fades out over 20 ms first
@@ -136,8 +135,7 @@ TEST_F (ModuleInstance, AnOversamplingChangeWhileProcessingAsksForARestartAndThe
     }
 
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
 
     EXPECT_EQ (host.restartRequests.load(), 1);
     while (host.serviceCallbacks (plugin))
@@ -171,8 +169,7 @@ TEST_F (ModuleInstance, AnOversamplingChangeWhileProcessingAllocatesNothingOnThe
         GTEST_SKIP() << "the sanitizers bring their own allocator";
 
     ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     ASSERT_TRUE (plugin->start_processing (plugin));
 
     StereoBlock block (512, true);
@@ -201,8 +198,7 @@ TEST_F (ModuleInstance, AnOversamplingChangeWhileProcessingAllocatesNothingOnThe
     }
 
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
 
     EXPECT_EQ (allocations, 0u);
     EXPECT_EQ (host.restartRequests.load(), 1);
@@ -289,14 +285,12 @@ TEST_F (ModuleInstance, ALoadSendsNoParameterEventsToTheHostAndAsksForOneValuesR
     EXPECT_TRUE (out.events.empty());
 
     ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     ASSERT_TRUE (plugin->start_processing (plugin));
     StereoBlock block (256, true);
     block.run (plugin, nullptr, out.list());
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
     plugin->deactivate (plugin);
 
     EXPECT_TRUE (out.events.empty());
@@ -409,8 +403,7 @@ TEST_F (ModuleInstance, OnceItsTailHasDecayedOnSilentInputTheHostMayStopCallingA
         ASSERT_TRUE (p->activate (p, 48000.0, 1, frames));
     }
 
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     for (auto* p : plugins)
         ASSERT_TRUE (p->start_processing (p));
 
@@ -463,14 +456,12 @@ TEST_F (ModuleInstance, OnceItsTailHasDecayedOnSilentInputTheHostMayStopCallingA
         runBoth (false, true, statuses);
 
     // An edit on the main thread wakes a sleeping instance.
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
     const auto wakes = host.processRequests.load();
     for (auto* p : plugins)
         setValues (p, *extensionOf<clap_plugin_params> (p, CLAP_EXT_PARAMS), { { "FoldAmount", 0.65 } });
     EXPECT_GT (host.processRequests.load(), wakes);
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
 
     // Input again: both sound alike, the drift's random wobble aside.
     positions[0] = positions[1] = 0;
@@ -492,8 +483,7 @@ TEST_F (ModuleInstance, OnceItsTailHasDecayedOnSilentInputTheHostMayStopCallingA
 
     for (auto* p : plugins)
         p->stop_processing (p);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
 
     for (auto* p : plugins)
         p->deactivate (p);

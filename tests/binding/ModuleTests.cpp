@@ -72,8 +72,7 @@ TEST_F (Module, CreatedPluginReferencesTheDescriptorAndItsOwnBinding)
 uint32_t runLifecycle (const clap_plugin* plugin, TestHost& host)
 {
     EXPECT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     EXPECT_TRUE (plugin->start_processing (plugin));
     StereoBlock block (256, true);
 
@@ -92,8 +91,7 @@ uint32_t runLifecycle (const clap_plugin* plugin, TestHost& host)
 
     EXPECT_GT (peak, 0.01f) << "the instance really processed the block";
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
     plugin->deactivate (plugin);
 
     const auto* params = extensionOf<clap_plugin_params> (plugin, CLAP_EXT_PARAMS);
@@ -289,8 +287,7 @@ TEST_F (ModuleInstance, ProcessingWithParameterEventsAllocatesNothing)
         GTEST_SKIP() << "the sanitizers bring their own allocator";
 
     ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     ASSERT_TRUE (plugin->start_processing (plugin));
 
     StereoBlock block (512, false);
@@ -320,8 +317,7 @@ TEST_F (ModuleInstance, ProcessingWithParameterEventsAllocatesNothing)
     }
 
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
 }
 
 //==============================================================================
@@ -508,8 +504,7 @@ TEST_F (ModuleGui, OpeningAndClosingTheEditorFiftyTimesLeavesTheProcessorRunning
 
     EXPECT_EQ (parent.childCount(), 0);
 
-    host.mainThread = false;
-    host.audioThread = true;
+    host.actAsAudioThread();
     ASSERT_TRUE (plugin->start_processing (plugin));
     StereoBlock block (512, false);
 
@@ -528,8 +523,7 @@ TEST_F (ModuleGui, OpeningAndClosingTheEditorFiftyTimesLeavesTheProcessorRunning
     }
 
     plugin->stop_processing (plugin);
-    host.mainThread = true;
-    host.audioThread = false;
+    host.actAsMainThread();
     plugin->deactivate (plugin);
 
     EXPECT_GT (peak, 0.01f);

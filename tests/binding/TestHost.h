@@ -93,6 +93,11 @@ public:
     std::atomic<bool> mainThread { true };
     std::atomic<bool> audioThread { false };
 
+    /** Tests run on one thread and take the roles in turn: the thread checks then answer
+        as the host's audio thread, or as its main thread again. */
+    void actAsAudioThread() noexcept { mainThread = false; audioThread = true; }
+    void actAsMainThread() noexcept { audioThread = false; mainThread = true; }
+
     std::atomic<int> callbackRequests { 0 };
     std::atomic<int> flushRequests { 0 };
     std::atomic<int> latencyChanges { 0 };
