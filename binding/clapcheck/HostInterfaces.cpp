@@ -5,6 +5,21 @@
 namespace clapcheck
 {
 
+namespace
+{
+/** The host's requests that take no argument; a host may leave any of them out. */
+using HostRequest = void (CLAP_ABI*) (const clap_host_t*);
+
+bool callHost (const clap_host_t* host, HostRequest clap_host_t::*request) noexcept
+{
+    if (host == nullptr || host->*request == nullptr)
+        return false;
+
+    (host->*request) (host);
+    return true;
+}
+} // namespace
+
 const void* HostInterfaces::ask (const char* id) const noexcept
 {
     if (host == nullptr || host->get_extension == nullptr)
@@ -234,31 +249,10 @@ bool HostInterfaces::paramsRequestFlush() const noexcept
     return true;
 }
 
-bool HostInterfaces::requestCallback() const noexcept
-{
-    if (host == nullptr || host->request_callback == nullptr)
-        return false;
+bool HostInterfaces::requestCallback() const noexcept { return callHost (host, &clap_host_t::request_callback); }
 
-    host->request_callback (host);
-    return true;
-}
+bool HostInterfaces::requestRestart() const noexcept { return callHost (host, &clap_host_t::request_restart); }
 
-bool HostInterfaces::requestRestart() const noexcept
-{
-    if (host == nullptr || host->request_restart == nullptr)
-        return false;
-
-    host->request_restart (host);
-    return true;
-}
-
-bool HostInterfaces::requestProcess() const noexcept
-{
-    if (host == nullptr || host->request_process == nullptr)
-        return false;
-
-    host->request_process (host);
-    return true;
-}
+bool HostInterfaces::requestProcess() const noexcept { return callHost (host, &clap_host_t::request_process); }
 
 } // namespace clapcheck
