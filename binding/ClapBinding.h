@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ClapIds.h"
-#include "ClapProcessorExtensions.h"
-#include "GuiEventLoop.h"
+#include "binding/ClapIds.h"
+#include "binding/ClapProcessorExtensions.h"
+#include "binding/GuiEventLoop.h"
 
-#include <CheckedPlugin.h>
+#include "binding/clapcheck/CheckedPlugin.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -12,7 +12,6 @@
 #include <atomic>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace juce
@@ -139,7 +138,7 @@ protected:
     bool audioPortsActivationSetActive (bool, uint32_t, bool, uint32_t) noexcept override { return false; }
 
     uint32_t paramsCount() const noexcept override;
-    bool isValidParameterId (clap_id id) const noexcept override { return parameterIds.count (id) != 0; }
+    bool isValidParameterId (clap_id id) const noexcept override { return recordsById.count (id) != 0; }
     bool paramsGetInfo (uint32_t index, clap_param_info* info) const noexcept override;
     bool paramsGetValue (clap_id id, double* value) const noexcept override;
     bool paramsValueToText (clap_id id, double value, char* display, uint32_t size) const noexcept override;
@@ -164,6 +163,18 @@ protected:
 
 private:
     //==============================================================================
+    struct GatheredChannels
+    {
+        int count = 0;
+        /** False when channels are missing and the block is longer than the spares: the block
+            is then silenced rather than processed. */
+        bool complete = true;
+    };
+    /** Points channelPointers at the host's buffers: the input copied into the outputs, missing
+        channels filled with silent spares. */
+    GatheredChannels gatherChannels (const clap_process& process) noexcept;
+    /** Runs the processor on the gathered block; the status the host gets for it. */
+    clap_process_status runProcessor (juce::AudioBuffer<float>& buffer) noexcept;
     void applyInputEvent (const clap_event_header* event, uint32_t offset) noexcept;
     void applyHostValue (const clap_event_param_value* event) noexcept;
     void drainOutboundQueue (const clap_output_events* out) noexcept;
@@ -230,12 +241,11 @@ private:
 
     std::unordered_map<clap_id, ParameterRecord> recordsById;
     std::unordered_map<juce::AudioProcessorParameter*, clap_id> idsByParameter;
-    std::unordered_set<clap_id> parameterIds;
     std::unique_ptr<juce::LegacyAudioParametersWrapper> parameterWrapper;
     juce::Array<juce::AudioProcessorParameter*> parameterList;
 
+    /** The block's transport during a process call, null otherwise. */
     const clap_event_transport* transport = nullptr;
-    bool hasTransport = false;
 
     std::array<float*, maxChannels> channelPointers {};
     /** Stands in for channels the host leaves out; sized at activation. */

@@ -1,7 +1,7 @@
-#include "ClapEntry.h"
+#include "binding/ClapEntry.h"
 
-#include "ClapBinding.h"
-#include "HostTimerMessagePump.h"
+#include "binding/ClapBinding.h"
+#include "binding/HostTimerMessagePump.h"
 
 #include <cstring>
 #include <iostream>
@@ -11,34 +11,19 @@ namespace clapbinding
 
 namespace
 {
-    const char* features[] = { CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, nullptr };
-
-    constexpr const char* makerSite = "https://kestrivane.com/";
-
-    const clap_plugin_descriptor descriptor {
-        { 1, 2, 0 },                  // the CLAP version this plug-in speaks
-        "com.Kestrivane.WrendleFold", // id
-        "Wrendle Fold",               // name
-        "Kestrivane",                 // vendor
-        "",                           // url
-        makerSite,                    // manual_url
-        makerSite,                    // support_url
-        "1.1.1",                      // version
-        "",                           // description
-        features
-    };
-
     uint32_t getPluginCount (const clap_plugin_factory*) { return 1; }
 
     const clap_plugin_descriptor* getPluginDescriptor (const clap_plugin_factory*, uint32_t)
     {
-        return &descriptor;
+        return &descriptorForBinding();
     }
 
     const clap_plugin* createPlugin (const clap_plugin_factory*, const clap_host* host, const char* pluginId)
     {
         // JUCE comes up with the first instance and stays up while any instance holds its own token.
         const juce::ScopedJuceInitialiser_GUI juceForThisCall;
+
+        const auto& descriptor = descriptorForBinding();
 
         if (pluginId == nullptr || std::strcmp (pluginId, descriptor.id) != 0)
         {
@@ -59,8 +44,6 @@ namespace
 
     const clap_plugin_factory factory { getPluginCount, getPluginDescriptor, createPlugin };
 } // namespace
-
-const clap_plugin_descriptor& getDescriptor() noexcept { return descriptor; }
 
 bool entryInit (const char*) { return true; }
 

@@ -8,8 +8,10 @@
 namespace clapbinding
 {
 
-/** The plug-in's descriptor, as every instance's plug-in record references it. */
-const clap_plugin_descriptor& getDescriptor() noexcept;
+/** The plug-in's descriptor, as the factory lists it and every instance's
+    plug-in record references it; defined, like the function below, by whatever
+    links the binding. It must live as long as the module is loaded. */
+const clap_plugin_descriptor& descriptorForBinding() noexcept;
 
 /** Builds the product's processor for a new instance. The binding knows no
     product: whatever links it (the shipped module, a test) defines this. */

@@ -1,4 +1,4 @@
-#include "EditorHostContext.h"
+#include "binding/EditorHostContext.h"
 
 namespace clapbinding
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <ContextMenuBuilder.h>
-#include <HostInterfaces.h>
+#include "binding/clapcheck/ContextMenuBuilder.h"
+#include "binding/clapcheck/HostInterfaces.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

@@ -1,6 +1,6 @@
-#include "EditorWrapperComponent.h"
+#include "binding/EditorWrapperComponent.h"
 
-#include "ClapBinding.h"
+#include "binding/ClapBinding.h"
 
 namespace clapbinding
 {

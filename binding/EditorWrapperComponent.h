@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EditorHostContext.h"
+#include "binding/EditorHostContext.h"
 
-#include <HostInterfaces.h>
+#include "binding/clapcheck/HostInterfaces.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <HostInterfaces.h>
+#include "binding/clapcheck/HostInterfaces.h"
 
 namespace clapbinding
 {

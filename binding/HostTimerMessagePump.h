@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GuiEventLoop.h"
+#include "binding/GuiEventLoop.h"
 
 #include <juce_events/juce_events.h>
 

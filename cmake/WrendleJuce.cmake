@@ -33,8 +33,8 @@ target_compile_definitions(wrendle_juce
         JUCE_USE_XCURSOR=1
         JUCE_MODAL_LOOPS_PERMITTED=0
         JUCE_SILENCE_XCODE_15_LINKER_WARNING=1
-        JucePlugin_Name="Wrendle Fold"
-        JucePlugin_Manufacturer="Kestrivane"
+        JucePlugin_Name="${WRENDLE_PRODUCT_NAME}"
+        JucePlugin_Manufacturer="${WRENDLE_VENDOR}"
         JucePlugin_VersionString="${PROJECT_VERSION}")
 
 # The module sources are compiled here, but their include paths and definitions

@@ -18,7 +18,7 @@ install(FILES "${PROJECT_BINARY_DIR}/package/changelog.gz" DESTINATION "${WRENDL
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME wrendle-fold)
-set(CPACK_PACKAGE_VENDOR Kestrivane)
+set(CPACK_PACKAGE_VENDOR "${WRENDLE_VENDOR}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo sine-wave folder audio effect (CLAP, LV2, VST3, standalone)")
 set(CPACK_PACKAGE_DESCRIPTION "Wrendle Fold drives every input sample into sin(drive x), with an envelope
@@ -26,13 +26,13 @@ follower, filters and saturated feedback around the folder, up to 16x
 oversampling, automatic gain compensation, a latency-aligned dry/wet mix and a
 soft clipper. This package holds the CLAP, LV2 and VST3 plug-ins, the
 standalone application wrendle-fold and the factory presets.")
-set(CPACK_PACKAGE_CONTACT "Kestrivane <packages@kestrivane.com>")
+set(CPACK_PACKAGE_CONTACT "${WRENDLE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kestrivane.com/wrendle-fold/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${WRENDLE_PRODUCT_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # JUCE opens the X11 libraries at run time, so dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libx11-6, libxext6, libxrandr2, libxinerama1, libxcursor1")

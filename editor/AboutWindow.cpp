@@ -1,7 +1,8 @@
-#include "AboutWindow.h"
+#include "editor/AboutWindow.h"
 
-#include "EmbeddedResources.h"
-#include "OrvelLookAndFeel.h"
+#include "ProductIdentity.h"
+#include "editor/EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
 
 namespace
 {
@@ -13,14 +14,17 @@ struct HeadingAndValue
 
 // The second value has room for two lines.
 constexpr HeadingAndValue aboutPairs[] {
-    { "Developer", "Kestrivane" },
+    { "Developer", wrendle::identity::vendor },
     { "Built With", "JUCE framework\nCLAP plug-in standard" },
-    { "Website", "kestrivane.com" },
+    { "Website", wrendle::identity::vendorSiteText },
     { "Typeface", "Open Sans, Apache License 2.0" },
 };
 
-constexpr const char* copyrightText = "\xc2\xa9 2026 Kestrivane. All rights reserved.\n"
-                                      "Independent audio software";
+juce::String copyrightText()
+{
+    return juce::String (juce::CharPointer_UTF8 ("\xc2\xa9 2026 ")) + wrendle::identity::vendor
+         + ". All rights reserved.\nIndependent audio software";
+}
 
 /** What the bubble says at the logo-click counts where it changes. */
 struct BubbleStep
@@ -38,11 +42,6 @@ constexpr BubbleStep bubbleSteps[] {
 };
 
 constexpr int bubbleAppearsAtClick = 4;
-
-juce::String utf8 (const char* text)
-{
-    return juce::String (juce::CharPointer_UTF8 (text));
-}
 } // namespace
 
 AboutWindow::AboutWindow()
@@ -67,7 +66,7 @@ juce::String AboutWindow::getVersionText()
     const char* processorFamily = "x86";
    #endif
 
-    return juce::String ("Version ") + JucePlugin_VersionString + " (CLAP, " + processorFamily + ")";
+    return juce::String ("Version ") + wrendle::identity::version + " (CLAP, " + processorFamily + ")";
 }
 
 void AboutWindow::resized()
@@ -113,7 +112,7 @@ void AboutWindow::layoutContent()
     const auto bold14 = orvel::OrvelLookAndFeel::boldFont (14.0f);
     const auto plain14 = orvel::OrvelLookAndFeel::regularFont (14.0f);
 
-    setLabel (productNameLabel, y + 73, 20, orvel::OrvelLookAndFeel::boldFont (16.0f), "Wrendle Fold");
+    setLabel (productNameLabel, y + 73, 20, orvel::OrvelLookAndFeel::boldFont (16.0f), wrendle::identity::productName);
     setLabel (versionLabel, y + 93, 20, orvel::OrvelLookAndFeel::regularFont (12.0f), getVersionText());
 
     // Heading and value rows; the second value is two lines high.
@@ -128,7 +127,7 @@ void AboutWindow::layoutContent()
         setLabel ((LabelIndex) (heading + 1), valueY[i], valueHeight[i], plain14, aboutPairs[i].value);
     }
 
-    setLabel (copyrightLabel, y + 333, 42, plain14, utf8 (copyrightText));
+    setLabel (copyrightLabel, y + 333, 42, plain14, copyrightText());
 
     addChildComponent (bubble);
     bubble.setBounds (x + 15, y + 72, w - 30, 48);

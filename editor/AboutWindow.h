@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OrvelComponents.h"
+#include "editor/OrvelComponents.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

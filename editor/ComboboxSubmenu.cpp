@@ -1,6 +1,6 @@
-#include "ComboboxSubmenu.h"
+#include "editor/ComboboxSubmenu.h"
 
-#include "WidgetSupport.h"
+#include "editor/WidgetSupport.h"
 
 namespace orvel
 {

@@ -1,6 +1,6 @@
-#include "EditorSettings.h"
+#include "editor/EditorSettings.h"
 
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 #include "state/OrvelSettings.h"
 
 namespace orvel

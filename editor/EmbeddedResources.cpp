@@ -1,11 +1,9 @@
-#include "EmbeddedResources.h"
+#include "editor/EmbeddedResources.h"
 
 // The artwork and fonts are compiled into the module as the BinaryData namespace
-// when the resource library is part of the build; without it every lookup
-// answers "missing" and the editor draws its plain fallbacks.
-#if WRENDLE_HAS_RESOURCES
- #include <BinaryData.h>
-#endif
+// (the resource library); a name it does not hold answers "missing", and the
+// editor draws its plain fallbacks.
+#include "BinaryData.h"
 
 namespace orvel::resources
 {
@@ -17,10 +15,8 @@ const char* find (const char* resourceName, int& sizeInBytes) noexcept
     if (resourceName == nullptr)
         return nullptr;
 
-#if WRENDLE_HAS_RESOURCES
     if (auto* data = BinaryData::getNamedResource (resourceName, sizeInBytes); data != nullptr && sizeInBytes > 0)
         return data;
-#endif
 
     sizeInBytes = 0;
     return nullptr;

@@ -1,6 +1,6 @@
-#include "LoadingOverlay.h"
+#include "editor/LoadingOverlay.h"
 
-#include "OrvelLookAndFeel.h"
+#include "editor/OrvelLookAndFeel.h"
 
 namespace orvel
 {

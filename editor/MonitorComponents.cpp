@@ -1,4 +1,4 @@
-#include "MonitorComponents.h"
+#include "editor/MonitorComponents.h"
 
 #include <cmath>
 

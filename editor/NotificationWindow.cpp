@@ -1,7 +1,7 @@
-#include "NotificationWindow.h"
+#include "editor/NotificationWindow.h"
 
-#include "EmbeddedResources.h"
-#include "OrvelLookAndFeel.h"
+#include "editor/EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
 
 namespace orvel
 {

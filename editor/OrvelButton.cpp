@@ -1,6 +1,6 @@
-#include "OrvelButton.h"
+#include "editor/OrvelButton.h"
 
-#include "WidgetSupport.h"
+#include "editor/WidgetSupport.h"
 
 namespace orvel
 {

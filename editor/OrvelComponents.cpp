@@ -1,6 +1,6 @@
-#include "OrvelComponents.h"
+#include "editor/OrvelComponents.h"
 
-#include "OrvelLookAndFeel.h"
+#include "editor/OrvelLookAndFeel.h"
 
 namespace orvel
 {

@@ -1,7 +1,7 @@
-#include "OrvelKnob.h"
+#include "editor/OrvelKnob.h"
 
-#include "OrvelLookAndFeel.h"
-#include "WidgetSupport.h"
+#include "editor/OrvelLookAndFeel.h"
+#include "editor/WidgetSupport.h"
 
 #include <cmath>
 

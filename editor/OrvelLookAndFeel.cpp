@@ -1,6 +1,6 @@
-#include "OrvelLookAndFeel.h"
+#include "editor/OrvelLookAndFeel.h"
 
-#include "EmbeddedResources.h"
+#include "editor/EmbeddedResources.h"
 
 namespace orvel
 {

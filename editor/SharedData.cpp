@@ -1,8 +1,8 @@
-#include "SharedData.h"
+#include "editor/SharedData.h"
 
-#include "EmbeddedResources.h"
+#include "editor/EmbeddedResources.h"
 
-#include <SkinPainters.h>
+#include "tools/skin-generator/SkinPainters.h"
 
 namespace orvel
 {

@@ -1,7 +1,7 @@
-#include "TopBarBoxes.h"
+#include "editor/TopBarBoxes.h"
 
-#include "OrvelComponents.h"
-#include "OrvelLookAndFeel.h"
+#include "editor/OrvelComponents.h"
+#include "editor/OrvelLookAndFeel.h"
 
 namespace orvel
 {

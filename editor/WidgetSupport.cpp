@@ -1,6 +1,6 @@
-#include "WidgetSupport.h"
+#include "editor/WidgetSupport.h"
 
-#include "EmbeddedResources.h"
+#include "editor/EmbeddedResources.h"
 
 namespace orvel
 {

@@ -1,9 +1,9 @@
-#include "WrendleFoldEditor.h"
+#include "editor/WrendleFoldEditor.h"
 
-#include "EditorSettings.h"
-#include "OrvelLookAndFeel.h"
-#include "WrendleFoldPluginWindow.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "editor/EditorSettings.h"
+#include "editor/OrvelLookAndFeel.h"
+#include "editor/WrendleFoldPluginWindow.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 WrendleFoldEditor::WrendleFoldEditor (WrendleFoldProcessor& p)
     : juce::AudioProcessorEditor (p), processor (&p)

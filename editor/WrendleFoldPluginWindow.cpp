@@ -1,12 +1,12 @@
-#include "WrendleFoldPluginWindow.h"
+#include "editor/WrendleFoldPluginWindow.h"
 
-#include "EditorSettings.h"
-#include "EmbeddedResources.h"
-#include "OrvelLookAndFeel.h"
-#include "SharedData.h"
-#include "WidgetSupport.h"
-#include "WrendleFoldEditor.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "editor/EditorSettings.h"
+#include "editor/EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
+#include "editor/SharedData.h"
+#include "editor/WidgetSupport.h"
+#include "editor/WrendleFoldEditor.h"
+#include "plugin/WrendleFoldProcessor.h"
 #include "state/PresetFile.h"
 
 #include <cmath>

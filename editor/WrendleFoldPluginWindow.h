@@ -1,15 +1,16 @@
 #pragma once
 
-#include "AboutWindow.h"
-#include "ComboboxSubmenu.h"
-#include "LoadingOverlay.h"
-#include "MonitorComponents.h"
-#include "NotificationWindow.h"
-#include "OrvelButton.h"
-#include "OrvelComponents.h"
-#include "OrvelKnob.h"
-#include "SharedData.h"
-#include "TopBarBoxes.h"
+#include "ProductIdentity.h"
+#include "editor/AboutWindow.h"
+#include "editor/ComboboxSubmenu.h"
+#include "editor/LoadingOverlay.h"
+#include "editor/MonitorComponents.h"
+#include "editor/NotificationWindow.h"
+#include "editor/OrvelButton.h"
+#include "editor/OrvelComponents.h"
+#include "editor/OrvelKnob.h"
+#include "editor/SharedData.h"
+#include "editor/TopBarBoxes.h"
 #include "state/OrvelSettings.h"
 
 #include <juce_opengl/juce_opengl.h>
@@ -70,14 +71,14 @@ public:
     /** Where the top bar sends the user on the web. */
     struct WebAddresses
     {
-        static constexpr const char* homePageText = "kestrivane.com";
-        static constexpr const char* homePage = "https://kestrivane.com/";
+        static constexpr const char* homePageText = wrendle::identity::vendorSiteText;
+        static constexpr const char* homePage = wrendle::identity::vendorSite;
         static constexpr const char* discord = "https://discord.gg/kestrivane";
         static constexpr const char* instagram = "https://www.instagram.com/kestrivane/";
         static constexpr const char* bluesky = "https://bsky.app/profile/kestrivane.com";
         static constexpr const char* facebook = "https://www.facebook.com/kestrivane";
         static constexpr const char* youtube = "https://www.youtube.com/@kestrivane";
-        static constexpr const char* productPage = "https://kestrivane.com/wrendle-fold/";
+        static constexpr const char* productPage = wrendle::identity::productPage;
     };
 
     /** Texts of the options menu and of the news entries the bell makes itself. */

@@ -1,15 +1,15 @@
 // The top bar's menus and actions: the links menu, the options menu, the news
 // bell, the preset save and delete actions and the randomizer.
 
-#include "WrendleFoldPluginWindow.h"
+#include "editor/WrendleFoldPluginWindow.h"
 
-#include "EditorSettings.h"
-#include "EmbeddedResources.h"
-#include "OrvelLookAndFeel.h"
-#include "SharedData.h"
-#include "WidgetSupport.h"
-#include "WrendleFoldEditor.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "editor/EditorSettings.h"
+#include "editor/EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
+#include "editor/SharedData.h"
+#include "editor/WidgetSupport.h"
+#include "editor/WrendleFoldEditor.h"
+#include "plugin/WrendleFoldProcessor.h"
 #include "state/PresetFile.h"
 
 namespace

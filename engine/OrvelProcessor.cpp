@@ -1,4 +1,4 @@
-#include "OrvelProcessor.h"
+#include "engine/OrvelProcessor.h"
 
 namespace orvel
 {

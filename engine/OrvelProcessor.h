@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Fade.h"
-#include "dsp/RampedValue.h"
+#include "engine/Fade.h"
+#include "engine/dsp/RampedValue.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

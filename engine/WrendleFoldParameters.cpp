@@ -1,4 +1,4 @@
-#include "WrendleFoldParameters.h"
+#include "engine/WrendleFoldParameters.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "parameters/OrvelParameters.h"
+#include "engine/parameters/OrvelParameters.h"
 
 namespace wrendle
 {

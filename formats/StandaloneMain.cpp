@@ -2,7 +2,7 @@
 // window and an audio device; "--help" and "--check" answer without either,
 // so a package check or a headless test can start the program.
 
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
@@ -18,7 +18,7 @@ namespace
 void printUsage()
 {
     std::printf ("Usage: wrendle-fold [--help | --check]\n"
-                 "Plays live input through Wrendle Fold " JucePlugin_VersionString " by Kestrivane.\n"
+                 "Plays live input through " JucePlugin_Name " " JucePlugin_VersionString " by " JucePlugin_Manufacturer ".\n"
                  "  --help   show this text\n"
                  "  --check  fold one second of a test tone without audio device or window, and say whether the output is sound\n"
                  "Without options the application opens its window; the audio device is chosen in its Options menu.\n");

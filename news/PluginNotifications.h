@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProductIdentity.h"
 #include "state/OrvelSettings.h"
 
 #include <juce_core/juce_core.h>
@@ -64,8 +65,8 @@ class PluginNotifications : public juce::Thread
 public:
     //==============================================================================
     /** Placeholder for the maker's news service; tests pass their own address. */
-    static constexpr const char* defaultServerAddress = "https://kestrivane.com/news/";
-    static constexpr const char* accountPageAddress = "https://kestrivane.com/account/?source=pni";
+    static constexpr const char* defaultServerAddress = wrendle::identity::newsAddress;
+    static constexpr const char* accountPageAddress = wrendle::identity::accountPage;
 
     static constexpr const char* noticeRootTag = "KESTRIVANE_NEWS";
     static constexpr const char* latestVersionAttribute = "latestVersion";
@@ -73,7 +74,7 @@ public:
     static constexpr const char* unreadMarker = "notify";
 
     /** The version of this build, compared against the server's latest version. */
-    static constexpr const char* currentVersion = "1.1.1";
+    static constexpr const char* currentVersion = wrendle::identity::version;
 
     /** A cache at most this old is shown before the network answers. */
     static constexpr double maxCacheAgeHours = 36.0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProductIdentity.h"
 #include <juce_core/juce_core.h>
 
 #include <memory>
@@ -77,8 +78,8 @@ class OrvelSettings
 {
 public:
     //==============================================================================
-    static constexpr const char* defaultProductName = "Wrendle Fold";
-    static constexpr const char* defaultMakerName = "Kestrivane";
+    static constexpr const char* defaultProductName = wrendle::identity::productName;
+    static constexpr const char* defaultMakerName = wrendle::identity::vendor;
 
     /** Maker-wide keys. */
     static constexpr const char* leftHandedMouseKey = "KV-LHMouse";

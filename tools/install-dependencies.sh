@@ -11,7 +11,7 @@ packages=(
     libjpeg-dev libpng-dev zlib1g-dev libflac-dev libvorbis-dev libogg-dev
     libsndfile1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format
     xvfb xauth
     sox
     libjack-jackd2-dev jackd2 jalv lilv-utils sordi lv2-dev

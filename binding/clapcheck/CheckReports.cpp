@@ -1,4 +1,4 @@
-#include "CheckReports.h"
+#include "binding/clapcheck/CheckReports.h"
 
 #include <array>
 

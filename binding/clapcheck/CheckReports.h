@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClapExtensions.h"
+#include "binding/clapcheck/ClapExtensions.h"
 
 #include <cstddef>
 #include <initializer_list>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CheckReports.h"
-#include "ClapExtensions.h"
-#include "HostInterfaces.h"
+#include "binding/clapcheck/CheckReports.h"
+#include "binding/clapcheck/ClapExtensions.h"
+#include "binding/clapcheck/HostInterfaces.h"
 
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/gui.h>

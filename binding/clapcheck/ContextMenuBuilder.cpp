@@ -1,4 +1,4 @@
-#include "ContextMenuBuilder.h"
+#include "binding/clapcheck/ContextMenuBuilder.h"
 
 namespace clapcheck
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClapExtensions.h"
+#include "binding/clapcheck/ClapExtensions.h"
 
 namespace clapcheck
 {

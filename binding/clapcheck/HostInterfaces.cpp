@@ -1,4 +1,4 @@
-#include "HostInterfaces.h"
+#include "binding/clapcheck/HostInterfaces.h"
 
 #include <iostream>
 

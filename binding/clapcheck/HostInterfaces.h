@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CheckReports.h"
-#include "ClapExtensions.h"
+#include "binding/clapcheck/CheckReports.h"
+#include "binding/clapcheck/ClapExtensions.h"
 
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/gui.h>

@@ -1,4 +1,4 @@
-#include "dsp/BiquadFilter.h"
+#include "engine/dsp/BiquadFilter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "dsp/DriftStage.h"
+#include "engine/dsp/DriftStage.h"
 
 #include <cmath>
 

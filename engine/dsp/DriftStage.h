@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dsp/RampedValue.h"
-#include "dsp/RandomLfo.h"
+#include "engine/dsp/RampedValue.h"
+#include "engine/dsp/RandomLfo.h"
 
 #include <juce_core/juce_core.h>
 

@@ -1,4 +1,4 @@
-#include "dsp/DryMixPath.h"
+#include "engine/dsp/DryMixPath.h"
 
 #include <cmath>
 

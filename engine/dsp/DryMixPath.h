@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dsp/FirstOrderAllPass.h"
-#include "dsp/OversamplerBank.h"
+#include "engine/dsp/FirstOrderAllPass.h"
+#include "engine/dsp/OversamplerBank.h"
 
 namespace orvel
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/RampedValue.h"
+#include "engine/dsp/RampedValue.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/Float4.h"
+#include "engine/dsp/Float4.h"
 
 #include <cmath>
 #include <cstdint>

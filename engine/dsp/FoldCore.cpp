@@ -1,4 +1,4 @@
-#include "dsp/FoldCore.h"
+#include "engine/dsp/FoldCore.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "dsp/BiquadFilter.h"
-#include "dsp/EnvelopeFollower.h"
-#include "dsp/FastMath.h"
-#include "dsp/Float4.h"
-#include "dsp/RampedValue.h"
-#include "dsp/StateVariableFilter.h"
+#include "engine/dsp/BiquadFilter.h"
+#include "engine/dsp/EnvelopeFollower.h"
+#include "engine/dsp/FastMath.h"
+#include "engine/dsp/Float4.h"
+#include "engine/dsp/RampedValue.h"
+#include "engine/dsp/StateVariableFilter.h"
 
 #include <algorithm>
 #include <cmath>

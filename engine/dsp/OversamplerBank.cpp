@@ -1,4 +1,4 @@
-#include "dsp/OversamplerBank.h"
+#include "engine/dsp/OversamplerBank.h"
 
 namespace orvel
 {

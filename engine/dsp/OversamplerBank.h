@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/PolyphaseOversampler.h"
+#include "engine/dsp/PolyphaseOversampler.h"
 
 #include <juce_core/juce_core.h>
 

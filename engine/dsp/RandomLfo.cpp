@@ -1,4 +1,4 @@
-#include "dsp/RandomLfo.h"
+#include "engine/dsp/RandomLfo.h"
 
 #include <cmath>
 

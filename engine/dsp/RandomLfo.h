@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/RampedValue.h"
+#include "engine/dsp/RampedValue.h"
 
 #include <juce_core/juce_core.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RampedValue.h"
+#include "engine/dsp/RampedValue.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "dsp/SoftClipStage.h"
+#include "engine/dsp/SoftClipStage.h"
 
-#include "dsp/FastMath.h"
+#include "engine/dsp/FastMath.h"
 
 namespace orvel
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dsp/OversamplerBank.h"
-#include "dsp/RampedValue.h"
+#include "engine/dsp/OversamplerBank.h"
+#include "engine/dsp/RampedValue.h"
 
 namespace orvel
 {

@@ -1,4 +1,4 @@
-#include "dsp/StateVariableFilter.h"
+#include "engine/dsp/StateVariableFilter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dsp/Float4.h"
-#include "dsp/RampedValue.h"
+#include "engine/dsp/Float4.h"
+#include "engine/dsp/RampedValue.h"
 
 #include <cassert>
 #include <type_traits>

@@ -1,4 +1,4 @@
-#include "OrvelParameters.h"
+#include "engine/parameters/OrvelParameters.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/SmoothedValue.h"
+#include "engine/dsp/SmoothedValue.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

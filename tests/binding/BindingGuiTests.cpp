@@ -1,8 +1,8 @@
 // The GUI extension with a probe editor, and the host's context menus offered to editors.
 // Window tests need a display (tools/test-all.sh provides a virtual one) and skip without one.
 
-#include "EditorHostContext.h"
-#include "EditorWrapperComponent.h"
+#include "binding/EditorHostContext.h"
+#include "binding/EditorWrapperComponent.h"
 #include "ProbeBindingFixture.h"
 
 #include <limits>

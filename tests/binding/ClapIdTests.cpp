@@ -1,4 +1,4 @@
-#include "ClapIds.h"
+#include "binding/ClapIds.h"
 
 #include <gtest/gtest.h>
 

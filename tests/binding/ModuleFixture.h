@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ClapExtensions.h>
+#include "binding/clapcheck/ClapExtensions.h"
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/note-ports.h>
 #include <clap/ext/timer-support.h>

@@ -2,10 +2,10 @@
 // changes, state loads and their round trip, parameter texts and host values.
 
 #include "../engine/AllocationCounter.h"
-#include "ClapBinding.h"
-#include "ClapIds.h"
+#include "binding/ClapBinding.h"
+#include "binding/ClapIds.h"
 #include "ModuleFixture.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <atomic>
 #include <chrono>

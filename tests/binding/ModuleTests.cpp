@@ -3,10 +3,10 @@
 // in this process.
 
 #include "../engine/AllocationCounter.h"
-#include "ClapIds.h"
+#include "binding/ClapIds.h"
 #include "ModuleFixture.h"
 
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <algorithm>
 #include <cmath>

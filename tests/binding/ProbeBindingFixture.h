@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClapBinding.h"
+#include "binding/ClapBinding.h"
 #include "ProbeProcessor.h"
 #include "TestHost.h"
 

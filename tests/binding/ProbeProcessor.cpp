@@ -1,6 +1,6 @@
 #include "ProbeProcessor.h"
 
-#include "ClapEntry.h"
+#include "binding/ClapEntry.h"
 
 ProbeEditor::Sizing ProbeEditor::nextSizing = ProbeEditor::Sizing::constrained;
 
@@ -144,4 +144,13 @@ ProbeEditor::ProbeEditor (ProbeProcessor& processor, Sizing sizing) : juce::Audi
 juce::AudioProcessor* clapbinding::createProcessorForBinding()
 {
     return new ProbeProcessor();
+}
+
+const clap_plugin_descriptor& clapbinding::descriptorForBinding() noexcept
+{
+    static const char* features[] = { CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, nullptr };
+    static const clap_plugin_descriptor descriptor {
+        CLAP_VERSION_INIT, "com.example.Probe", "Probe", "Tests", "", "", "", "0.0.1", "", features
+    };
+    return descriptor;
 }

@@ -3,7 +3,7 @@
 // within a small RMS difference in value. Both are offline renders, whose drift stage starts
 // from a fixed seed, so two renders through the module repeat exactly.
 
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "HostTimerMessagePump.h"
+#include "binding/HostTimerMessagePump.h"
 #include "editor/EditorSettings.h"
 #include "editor/SharedData.h"
 #include "editor/WrendleFoldEditor.h"
 #include "editor/WrendleFoldPluginWindow.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>

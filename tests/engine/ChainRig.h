@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 #include "dsp/FrequencyResponse.h"
 
 #include <algorithm>

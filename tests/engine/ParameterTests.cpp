@@ -1,5 +1,5 @@
-#include "WrendleFoldParameters.h"
-#include "parameters/ParameterOnlyProcessor.h"
+#include "engine/WrendleFoldParameters.h"
+#include "engine/parameters/ParameterOnlyProcessor.h"
 
 #include <gtest/gtest.h>
 

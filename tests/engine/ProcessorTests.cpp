@@ -1,5 +1,5 @@
 #include "AllocationCounter.h"
-#include "WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TemporaryHome.h"
-#include "engine/WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 //       as wrendle-host render --set takes them.
 
 #include "FactoryBank.h"
-#include "WrendleFoldParameters.h"
-#include "parameters/ParameterOnlyProcessor.h"
+#include "engine/WrendleFoldParameters.h"
+#include "engine/parameters/ParameterOnlyProcessor.h"
 #include "state/FileAccess.h"
 #include "state/OrvelSettings.h"
 #include "state/PluginState.h"

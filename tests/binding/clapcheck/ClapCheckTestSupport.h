@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CheckedPlugin.h"
+#include "binding/clapcheck/CheckedPlugin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "FrequencyResponse.h"
 
-#include "dsp/BiquadFilter.h"
+#include "engine/dsp/BiquadFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "dsp/DriftStage.h"
-#include "dsp/RandomLfo.h"
+#include "engine/dsp/DriftStage.h"
+#include "engine/dsp/RandomLfo.h"
 
 #include <gtest/gtest.h>
 

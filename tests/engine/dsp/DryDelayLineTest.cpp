@@ -1,4 +1,4 @@
-#include "dsp/DryDelayLine.h"
+#include "engine/dsp/DryDelayLine.h"
 
 #include <gtest/gtest.h>
 

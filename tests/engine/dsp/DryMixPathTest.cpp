@@ -1,7 +1,7 @@
 #include "FrequencyResponse.h"
 
-#include "dsp/DryMixPath.h"
-#include "dsp/StateVariableFilter.h"
+#include "engine/dsp/DryMixPath.h"
+#include "engine/dsp/StateVariableFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dsp/EnvelopeFollower.h"
+#include "engine/dsp/EnvelopeFollower.h"
 
 #include <gtest/gtest.h>
 

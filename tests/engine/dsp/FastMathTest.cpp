@@ -1,4 +1,4 @@
-#include "dsp/FastMath.h"
+#include "engine/dsp/FastMath.h"
 
 #include <gtest/gtest.h>
 

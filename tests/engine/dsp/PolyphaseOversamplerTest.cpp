@@ -1,4 +1,4 @@
-#include "dsp/PolyphaseOversampler.h"
+#include "engine/dsp/PolyphaseOversampler.h"
 
 #include <gtest/gtest.h>
 #include <juce_dsp/juce_dsp.h>

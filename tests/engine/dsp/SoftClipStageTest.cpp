@@ -1,4 +1,4 @@
-#include "dsp/SoftClipStage.h"
+#include "engine/dsp/SoftClipStage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "FrequencyResponse.h"
 
-#include "dsp/StateVariableFilter.h"
+#include "engine/dsp/StateVariableFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "OrvelProcessor.h"
-#include "SilenceWatch.h"
-#include "WrendleFoldParameters.h"
+#include "ProductIdentity.h"
+#include "engine/OrvelProcessor.h"
+#include "engine/SilenceWatch.h"
+#include "engine/WrendleFoldParameters.h"
 #include "binding/ClapProcessorExtensions.h"
-#include "dsp/DriftStage.h"
-#include "dsp/DryDelayLine.h"
-#include "dsp/DryMixPath.h"
-#include "dsp/FoldCore.h"
-#include "dsp/OversamplerBank.h"
-#include "dsp/SoftClipStage.h"
+#include "engine/dsp/DriftStage.h"
+#include "engine/dsp/DryDelayLine.h"
+#include "engine/dsp/DryMixPath.h"
+#include "engine/dsp/FoldCore.h"
+#include "engine/dsp/OversamplerBank.h"
+#include "engine/dsp/SoftClipStage.h"
 #include "news/PluginNotifications.h"
 #include "state/OrvelSettings.h"
 
@@ -44,7 +45,7 @@ public:
     ~WrendleFoldProcessor() override;
 
     //==========================================================================
-    const juce::String getName() const override { return "Wrendle Fold"; }
+    const juce::String getName() const override { return wrendle::identity::productName; }
     void prepareToPlay (double sampleRate, int maximumBlockSize) override;
     /** Runs the chain. NaN, infinite and absurdly large input samples are taken
         as silence, and a block whose output still came out non-finite is

@@ -1,4 +1,4 @@
-#include "WrendleFoldProcessor.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include "editor/OrvelLookAndFeel.h"
 #include "editor/SharedData.h"
@@ -560,7 +560,7 @@ std::unique_ptr<juce::XmlElement> WrendleFoldProcessor::createSettingsXml()
 {
     // The values are atomics: no lock, so a save never holds up a block.
     const orvel::ProcessorParameterTarget target (*this);
-    return orvel::createSettingsElement (target, settingsTag, JucePlugin_VersionString);
+    return orvel::createSettingsElement (target, settingsTag, wrendle::identity::version);
 }
 
 void WrendleFoldProcessor::applySettingsXml (const juce::XmlElement* element, bool asPreset)
