@@ -309,7 +309,7 @@ namespace
         report.parameters = instance.readParameters();
         report.gui = readGuiSupport (instance);
 
-        if (const auto* render = instance.getExtensionAs<wrendle_plugin_render_t> (WRENDLE_HOST_EXT_RENDER);
+        if (const auto* render = instance.getExtensionAs<clap_plugin_render_t> (CLAP_EXT_RENDER);
             render != nullptr && render->has_hard_realtime_requirement != nullptr)
         {
             report.hardRealtime = render->has_hard_realtime_requirement (&instance.get());

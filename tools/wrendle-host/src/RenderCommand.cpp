@@ -517,10 +517,10 @@ int runRender (const RenderOptions& options, std::ostream& out)
     InputEvents firstBlockEvents;
     buildParameterEvents (instance, options, firstBlockEvents);
 
-    if (const auto* render = instance.getExtensionAs<wrendle_plugin_render_t> (WRENDLE_HOST_EXT_RENDER);
-        render != nullptr && render->set_mode != nullptr)
+    if (const auto* render = instance.getExtensionAs<clap_plugin_render_t> (CLAP_EXT_RENDER);
+        render != nullptr && render->set != nullptr)
     {
-        render->set_mode (&instance.get(), WRENDLE_HOST_RENDER_OFFLINE);
+        render->set (&instance.get(), CLAP_RENDER_OFFLINE);
     }
 
     instance.activate (sampleRateHz, options.blockFrames);
