@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TemporaryHome.h"
 #include "engine/WrendleFoldProcessor.h"
+#include "tests/support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // uses (each one can be withdrawn or made incomplete), records what the plug-in tells it and
 // feeds it events, audio, streams and windows.
 
-#include <ClapExtensions.h>
+#include "ClapExtensions.h"
 
 #include <clap/entry.h>
 #include <clap/events.h>
