@@ -7,7 +7,7 @@
 // Run under a display, once per figure (every run is a first opening):
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/editor_open_bench [module.clap]
 
-#include "TestHost.h"
+#include "tests/support/TestHost.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,11 +1,6 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# A gtest main that keeps JUCE's GUI subsystem (message manager) alive for the
-# whole run, as a host would.
-add_library(wrendle_test_main STATIC "${PROJECT_SOURCE_DIR}/tests/support/JuceTestMain.cpp")
-target_link_libraries(wrendle_test_main PUBLIC wrendle_juce GTest::gtest)
-
 set(WRENDLE_TEST_HOME "${PROJECT_BINARY_DIR}/test-home")
 
 # wrendle_add_test(<target> SOURCES <files...> LIBS <targets...>)

@@ -9,7 +9,7 @@ packages=(
     libcurl4-openssl-dev libfreetype-dev libfontconfig-dev libx11-dev libxrandr-dev
     libxinerama-dev libxcursor-dev libxext-dev libgl-dev libasound2-dev
     libjpeg-dev libpng-dev zlib1g-dev libflac-dev libvorbis-dev libogg-dev
-    libsndfile1-dev
+    libsndfile1-dev nlohmann-json3-dev libunistring-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev clang-format
     xvfb xauth

@@ -3,7 +3,10 @@
 /**
     Declarations of the CLAP 1.2 extensions that some distributions of the CLAP
     headers leave out (log, tail, render, track-info, audio-ports-activation,
-    context-menu), plus the colour record that track-info needs.
+    context-menu, posix-fd-support), plus the colour record that track-info
+    needs. Declarations only, as the published interface has them: the plug-in,
+    its checking layer, the tests and the command-line host all read this one
+    header, and it links nothing.
 
     Each block first looks for the official header and includes it when the
     include path has one, so a fuller CLAP installation always wins and nothing
@@ -347,6 +350,51 @@ typedef struct clap_host_context_menu
                             int32_t x,
                             int32_t y);
 } clap_host_context_menu_t;
+
+    #ifdef __cplusplus
+}
+    #endif
+#endif
+
+//==============================================================================
+// POSIX file descriptors (lets a plug-in have the host watch its sockets, such
+// as the X11 connection of its editor, on the main thread)
+#if __has_include(<clap/ext/posix-fd-support.h>)
+    #include <clap/ext/posix-fd-support.h>
+#elif ! defined(CLAP_EXT_POSIX_FD_SUPPORT_H)
+    #define CLAP_EXT_POSIX_FD_SUPPORT_H
+
+static CLAP_CONSTEXPR const char CLAP_EXT_POSIX_FD_SUPPORT[] = "clap.posix-fd-support";
+
+    #ifdef __cplusplus
+extern "C" {
+    #endif
+
+enum
+{
+    CLAP_POSIX_FD_READ = 1 << 0,
+    CLAP_POSIX_FD_WRITE = 1 << 1,
+    CLAP_POSIX_FD_ERROR = 1 << 2,
+};
+typedef uint32_t clap_posix_fd_flags_t;
+
+typedef struct clap_plugin_posix_fd_support
+{
+    // A registered descriptor is ready. [main-thread]
+    void (CLAP_ABI* on_fd) (const clap_plugin_t* plugin, int fd, clap_posix_fd_flags_t flags);
+} clap_plugin_posix_fd_support_t;
+
+typedef struct clap_host_posix_fd_support
+{
+    // [main-thread]
+    bool (CLAP_ABI* register_fd) (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
+
+    // [main-thread]
+    bool (CLAP_ABI* modify_fd) (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
+
+    // [main-thread]
+    bool (CLAP_ABI* unregister_fd) (const clap_host_t* host, int fd);
+} clap_host_posix_fd_support_t;
 
     #ifdef __cplusplus
 }

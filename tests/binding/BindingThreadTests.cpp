@@ -2,8 +2,8 @@
 // drains the outbound queue (run it under ThreadSanitizer: WRENDLE_SANITIZER=thread), and the
 // audio thread's promise to allocate nothing in steady state.
 
-#include "../engine/AllocationCounter.h"
 #include "ProbeBindingFixture.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <atomic>
 #include <thread>

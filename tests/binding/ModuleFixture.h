@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestHost.h"
+#include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 

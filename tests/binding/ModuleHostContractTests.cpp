@@ -1,11 +1,11 @@
 // What a CLAP host relies on, tried through clap_entry alone: saves while playing, latency
 // changes, state loads and their round trip, parameter texts and host values.
 
-#include "../engine/AllocationCounter.h"
 #include "binding/ClapBinding.h"
 #include "binding/ClapIds.h"
 #include "ModuleFixture.h"
 #include "plugin/WrendleFoldProcessor.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <atomic>
 #include <chrono>

@@ -2,9 +2,9 @@
 // Where an answer depends on the product, the expectation comes from the same processor built
 // in this process.
 
-#include "../engine/AllocationCounter.h"
 #include "binding/ClapIds.h"
 #include "ModuleFixture.h"
+#include "tests/support/AllocationCounter.h"
 
 #include "plugin/WrendleFoldProcessor.h"
 

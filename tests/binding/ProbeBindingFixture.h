@@ -2,7 +2,7 @@
 
 #include "binding/ClapBinding.h"
 #include "ProbeProcessor.h"
-#include "TestHost.h"
+#include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "editor/WrendleFoldEditor.h"
 #include "editor/WrendleFoldPluginWindow.h"
 #include "plugin/WrendleFoldProcessor.h"
+#include "tests/support/NewsAddresses.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -79,16 +80,7 @@ inline float luma (const juce::Image& image, int x, int y)
     return 0.299f * c.getRed() + 0.587f * c.getGreen() + 0.114f * c.getBlue();
 }
 
-/** A news address on 127.0.0.1 where nobody listens, so a processor built by a
-    test never reaches out to the network: its fetch is refused at once. */
-inline juce::String refusingNewsAddress()
-{
-    juce::StreamingSocket probe;
-    probe.createListener (0, "127.0.0.1");
-    const auto port = probe.getBoundPort();
-    probe.close();
-    return "http://127.0.0.1:" + juce::String (port) + "/news/";
-}
+using wrendle_test::refusingNewsAddress;
 
 /** A processor with an editor, as a host holds them. */
 struct EditorFixture : ::testing::Test

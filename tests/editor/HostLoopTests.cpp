@@ -3,6 +3,7 @@
 // a display).
 
 #include "EditorTestSupport.h"
+#include "tests/support/TestHost.h"
 
 #include <cstdlib>
 #include <vector>
@@ -13,49 +14,18 @@
 
 namespace
 {
-/** A host that offers timer support (and a log) and records what the plug-in asks. */
+/** The test host's timer and log tables, handed to the pump as the binding
+    hands them on after the plug-in's init. */
 struct TimerHost
 {
     TimerHost()
     {
-        host.clap_version = CLAP_VERSION;
-        host.host_data = this;
-        host.name = "timer host";
-        host.vendor = "tests";
-        host.url = "";
-        host.version = "1";
-
-        timers.register_timer = [] (const clap_host_t* h, uint32_t periodMs, clap_id* id)
-        {
-            auto& self = *static_cast<TimerHost*> (h->host_data);
-            self.periods.push_back (periodMs);
-            *id = self.nextId++;
-            self.live.push_back (*id);
-            return true;
-        };
-        timers.unregister_timer = [] (const clap_host_t* h, clap_id id)
-        {
-            auto& self = *static_cast<TimerHost*> (h->host_data);
-            self.live.erase (std::remove (self.live.begin(), self.live.end(), id), self.live.end());
-            return true;
-        };
-        logTable.log = [] (const clap_host_t* h, clap_log_severity, const char* text)
-        {
-            static_cast<TimerHost*> (h->host_data)->logLines.add (text);
-        };
-
-        interfaces.timerSupport = &timers;
-        interfaces.hostLog = &logTable;
+        interfaces.timerSupport = &clap.timerTable;
+        interfaces.hostLog = &clap.logTable;
     }
 
-    clap_host_t host {};
-    clap_host_timer_support_t timers {};
-    clap_host_log_t logTable {};
-    clapcheck::HostInterfaces interfaces { &host };
-    std::vector<uint32_t> periods;
-    std::vector<clap_id> live;
-    clap_id nextId = 7;
-    juce::StringArray logLines;
+    TestHost clap;
+    clapcheck::HostInterfaces interfaces { clap.clapHost() };
 };
 
 /** Ticks the pump like a host's timer would, until the condition holds. */
@@ -101,8 +71,8 @@ TEST (HostTimerMessagePumpTest, WhileAttachedItsHostTimerTicksRunJucesPendingMes
 
     pump.guiAttached (host.interfaces);
     ASSERT_TRUE (pump.isRegistered());
-    ASSERT_EQ (host.live.size(), 1u);
-    EXPECT_EQ (host.periods.front(), 16u);
+    ASSERT_EQ (host.clap.timers.size(), 1u);
+    EXPECT_EQ (host.clap.timers.front().periodMs, 16u);
 
     bool ran = false;
     juce::MessageManager::callAsync ([&ran] { ran = true; });
@@ -125,7 +95,7 @@ TEST (HostTimerMessagePumpTest, WhileAttachedItsHostTimerTicksRunJucesPendingMes
     const auto id = pump.getTimerId();
     pump.guiDetached (host.interfaces);
     EXPECT_FALSE (pump.isRegistered());
-    EXPECT_TRUE (host.live.empty());
+    EXPECT_TRUE (host.clap.timers.empty());
 
     ran = false;
     juce::MessageManager::callAsync ([&ran] { ran = true; });
@@ -147,11 +117,11 @@ TEST (HostTimerMessagePumpTest, AHostWithoutTimerSupportIsToldThatTheWindowCanno
 
     pump.guiAttached (host.interfaces);
     EXPECT_FALSE (pump.isRegistered());
-    ASSERT_EQ (host.logLines.size(), 1);
-    EXPECT_TRUE (host.logLines[0].contains ("timer"));
+    ASSERT_EQ (host.clap.logTexts().size(), 1u);
+    EXPECT_NE (host.clap.logTexts()[0].find ("timer"), std::string::npos);
 
     pump.guiDetached (host.interfaces);
-    EXPECT_TRUE (host.live.empty());
+    EXPECT_TRUE (host.clap.timers.empty());
 #else
     GTEST_SKIP() << "no timer is needed on this platform";
 #endif

@@ -1,8 +1,8 @@
 // What the chain does with bad input, resets, activations, oversampling changes
 // and the host's block split.
 
-#include "AllocationCounter.h"
 #include "ChainRig.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "AllocationCounter.h"
 #include "ChainRig.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

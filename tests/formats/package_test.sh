@@ -36,7 +36,7 @@ grep -q '^./usr/share/Kestrivane/Presets/WrendleFold/Factory/.*\.kvp$' <<< "$con
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libc6 libstdc++6 libasound2 libcurl4 libfreetype6 libx11-6; do
+for library in libc6 libstdc++6 libasound2 libcurl4 libfreetype6 libunistring2 libx11-6; do
     grep -q "$library" <<< "$depends" || fail "Depends lacks $library"
 done
 

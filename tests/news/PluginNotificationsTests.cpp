@@ -1,6 +1,6 @@
-#include "../state/TemporaryHome.h"
-#include "LocalHttpServer.h"
 #include "news/PluginNotifications.h"
+#include "tests/support/LocalHttpServer.h"
+#include "tests/support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

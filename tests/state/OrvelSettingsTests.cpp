@@ -1,7 +1,7 @@
-#include "TemporaryHome.h"
 #include "state/FileAccess.h"
 #include "state/OrvelSettings.h"
 #include "state/UntrustedXml.h"
+#include "tests/support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TemporaryHome.h"
 #include "state/PresetFile.h"
 #include "state/PresetMenuModel.h"
 #include "state/UnicodeComposition.h"
+#include "tests/support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

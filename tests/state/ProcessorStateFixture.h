@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TemporaryHome.h"
 #include "plugin/WrendleFoldProcessor.h"
+#include "tests/support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

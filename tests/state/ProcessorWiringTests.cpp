@@ -1,6 +1,6 @@
-#include "../news/LocalHttpServer.h"
 #include "ProcessorStateFixture.h"
 #include "editor/SharedData.h"
+#include "tests/support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 

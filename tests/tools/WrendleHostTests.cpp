@@ -3,9 +3,9 @@
    linear gain 0..4, text in dB), 16 samples of latency made by a real delay
    line, and a reported tail of 32 samples. */
 
-#include "MiniJson.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -267,48 +267,44 @@ TEST (WrendleHostInfo, PrintsOnlyJsonThatParsesAndHoldsTheSameFacts)
     const auto result = runTool ({ "info", FIXTURE_MODULE, "--json", "--rate", "44100" }, folder);
 
     ASSERT_EQ (result.exitCode, 0) << result.err;
-    minijson::Value json;
-    ASSERT_NO_THROW (json = minijson::parse (result.out)) << result.out;
+    nlohmann::json json;
+    ASSERT_NO_THROW (json = nlohmann::json::parse (result.out)) << result.out;
 
-    EXPECT_EQ (json["plugin"]["id"].string, "test.wrendle-host.gain");
-    EXPECT_EQ (json["plugin"]["name"].string, "Fixture Gain");
-    EXPECT_EQ (json["plugin"]["version"].string, "2.3.4");
-    ASSERT_EQ (json["plugin"]["features"].array.size(), 2u);
-    EXPECT_EQ (json["plugin"]["features"][0].string, "audio-effect");
-    EXPECT_EQ (json["plugins_in_module"].array.size(), 3u);
+    EXPECT_EQ (json.at ("plugin").at ("id"), "test.wrendle-host.gain");
+    EXPECT_EQ (json.at ("plugin").at ("name"), "Fixture Gain");
+    EXPECT_EQ (json.at ("plugin").at ("version"), "2.3.4");
+    ASSERT_EQ (json.at ("plugin").at ("features").size(), 2u);
+    EXPECT_EQ (json.at ("plugin").at ("features").at (0), "audio-effect");
+    EXPECT_EQ (json.at ("plugins_in_module").size(), 3u);
 
-    std::vector<std::string> extensions;
+    EXPECT_EQ (json.at ("extensions").get<std::vector<std::string>>(),
+               (std::vector<std::string> { "clap.audio-ports", "clap.params", "clap.latency", "clap.tail" }));
+    EXPECT_TRUE (json.at ("gui").is_null());
 
-    for (const auto& item : json["extensions"].array)
-        extensions.push_back (item.string);
+    const auto& input = json.at ("audio_ports").at ("inputs").at (0);
+    EXPECT_EQ (input.at ("name"), "Main In");
+    EXPECT_EQ (input.at ("channels").get<double>(), 2.0);
+    EXPECT_EQ (input.at ("port_type"), "stereo");
+    EXPECT_EQ (input.at ("flags").at (0), "main");
+    EXPECT_TRUE (input.at ("in_place_pair").is_null());
+    EXPECT_EQ (json.at ("audio_ports").at ("outputs").at (0).at ("id").get<double>(), 20.0);
 
-    EXPECT_EQ (extensions, (std::vector<std::string> { "clap.audio-ports", "clap.params", "clap.latency", "clap.tail" }));
-    EXPECT_TRUE (json["gui"].isNull());
+    ASSERT_EQ (json.at ("parameters").size(), 1u);
+    const auto& gain = json.at ("parameters").at (0);
+    EXPECT_EQ (gain.at ("id").get<double>(), 7.0);
+    EXPECT_EQ (gain.at ("name"), "Gain");
+    EXPECT_EQ (gain.at ("min").get<double>(), 0.0);
+    EXPECT_EQ (gain.at ("max").get<double>(), 4.0);
+    EXPECT_EQ (gain.at ("default").get<double>(), 1.0);
+    EXPECT_EQ (gain.at ("default_text"), "0.00 dB");
+    EXPECT_EQ (gain.at ("flags").at (0), "automatable");
 
-    const auto& input = json["audio_ports"]["inputs"][0];
-    EXPECT_EQ (input["name"].string, "Main In");
-    EXPECT_EQ (input["channels"].number, 2.0);
-    EXPECT_EQ (input["port_type"].string, "stereo");
-    EXPECT_EQ (input["flags"][0].string, "main");
-    EXPECT_TRUE (input["in_place_pair"].isNull());
-    EXPECT_EQ (json["audio_ports"]["outputs"][0]["id"].number, 20.0);
-
-    ASSERT_EQ (json["parameters"].array.size(), 1u);
-    const auto& gain = json["parameters"][0];
-    EXPECT_EQ (gain["id"].number, 7.0);
-    EXPECT_EQ (gain["name"].string, "Gain");
-    EXPECT_EQ (gain["min"].number, 0.0);
-    EXPECT_EQ (gain["max"].number, 4.0);
-    EXPECT_EQ (gain["default"].number, 1.0);
-    EXPECT_EQ (gain["default_text"].string, "0.00 dB");
-    EXPECT_EQ (gain["flags"][0].string, "automatable");
-
-    const auto& activation = json["activation"];
-    EXPECT_TRUE (activation["ok"].boolean);
-    EXPECT_EQ (activation["sample_rate"].number, 44100.0);
-    EXPECT_EQ (activation["latency_samples"].number, 16.0);
-    EXPECT_EQ (activation["tail_samples"].number, 32.0);
-    EXPECT_FALSE (activation["tail_infinite"].boolean);
+    const auto& activation = json.at ("activation");
+    EXPECT_TRUE (activation.at ("ok").get<bool>());
+    EXPECT_EQ (activation.at ("sample_rate").get<double>(), 44100.0);
+    EXPECT_EQ (activation.at ("latency_samples").get<double>(), 16.0);
+    EXPECT_EQ (activation.at ("tail_samples").get<double>(), 32.0);
+    EXPECT_FALSE (activation.at ("tail_infinite").get<bool>());
 }
 
 //==============================================================================

@@ -191,7 +191,7 @@ namespace
             : host (hostToServe),
               plugin (instance.get()),
               timerSupport (instance.getExtensionAs<clap_plugin_timer_support_t> (CLAP_EXT_TIMER_SUPPORT)),
-              fdSupport (instance.getExtensionAs<wrendle_plugin_posix_fd_support_t> (WRENDLE_HOST_EXT_POSIX_FD_SUPPORT)),
+              fdSupport (instance.getExtensionAs<clap_plugin_posix_fd_support_t> (CLAP_EXT_POSIX_FD_SUPPORT)),
               window (windowToWatch)
         {
         }
@@ -256,8 +256,8 @@ namespace
             for (const auto& watched : host.getWatchedFds())
             {
                 short events = 0;
-                events |= (watched.flags & WRENDLE_HOST_POSIX_FD_READ) != 0 ? POLLIN : 0;
-                events |= (watched.flags & WRENDLE_HOST_POSIX_FD_WRITE) != 0 ? POLLOUT : 0;
+                events |= (watched.flags & CLAP_POSIX_FD_READ) != 0 ? POLLIN : 0;
+                events |= (watched.flags & CLAP_POSIX_FD_WRITE) != 0 ? POLLOUT : 0;
                 fds.push_back ({ watched.fd, events, 0 });
             }
 
@@ -268,14 +268,14 @@ namespace
 
             for (size_t i = 1; i < fds.size(); ++i)
             {
-                wrendle_host_posix_fd_flags flags = 0;
+                clap_posix_fd_flags_t flags = 0;
 
                 if ((fds[i].revents & POLLIN) != 0)
-                    flags |= WRENDLE_HOST_POSIX_FD_READ;
+                    flags |= CLAP_POSIX_FD_READ;
                 if ((fds[i].revents & POLLOUT) != 0)
-                    flags |= WRENDLE_HOST_POSIX_FD_WRITE;
+                    flags |= CLAP_POSIX_FD_WRITE;
                 if ((fds[i].revents & (POLLERR | POLLHUP)) != 0)
-                    flags |= WRENDLE_HOST_POSIX_FD_ERROR;
+                    flags |= CLAP_POSIX_FD_ERROR;
 
                 if (flags != 0 && fdSupport != nullptr && fdSupport->on_fd != nullptr)
                     fdSupport->on_fd (&plugin, fds[i].fd, flags);
@@ -285,7 +285,7 @@ namespace
         Host& host;
         const clap_plugin_t& plugin;
         const clap_plugin_timer_support_t* timerSupport;
-        const wrendle_plugin_posix_fd_support_t* fdSupport;
+        const clap_plugin_posix_fd_support_t* fdSupport;
         HostWindow& window;
         std::map<clap_id, Clock::time_point> due;
     };

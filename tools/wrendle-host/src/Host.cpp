@@ -29,29 +29,29 @@ namespace
     }
 } // namespace
 
-const wrendle_host_log_t Host::logExtension { &Host::log };
+const clap_host_log_t Host::logExtension { &Host::log };
 const clap_host_thread_check_t Host::threadCheckExtension { &Host::threadCheckIsMain, &Host::threadCheckIsAudio };
 const clap_host_params_t Host::paramsExtension { &Host::paramsRescan, &Host::paramsClear, &Host::paramsRequestFlush };
 const clap_host_latency_t Host::latencyExtension { &Host::latencyChangedCallback };
 const clap_host_state_t Host::stateExtension { &Host::stateMarkDirty };
-const wrendle_host_tail_t Host::tailExtension { &Host::tailChanged };
+const clap_host_tail_t Host::tailExtension { &Host::tailChanged };
 const clap_host_timer_support_t Host::timerExtension { &Host::timerRegister, &Host::timerUnregister };
-const wrendle_host_posix_fd_support_t Host::fdExtension { &Host::fdRegister, &Host::fdModify, &Host::fdUnregister };
+const clap_host_posix_fd_support_t Host::fdExtension { &Host::fdRegister, &Host::fdModify, &Host::fdUnregister };
 const clap_host_gui_t Host::guiExtension { &Host::guiResizeHintsChanged, &Host::guiRequestResize, &Host::guiRequestShow,
                                            &Host::guiRequestHide, &Host::guiClosed };
 
-const char* Host::severityName (wrendle_host_log_severity severity) noexcept
+const char* Host::severityName (clap_log_severity severity) noexcept
 {
     switch (severity)
     {
-        case WRENDLE_HOST_LOG_DEBUG:               return "debug";
-        case WRENDLE_HOST_LOG_INFO:                return "info";
-        case WRENDLE_HOST_LOG_WARNING:             return "warning";
-        case WRENDLE_HOST_LOG_ERROR:               return "error";
-        case WRENDLE_HOST_LOG_FATAL:               return "fatal";
-        case WRENDLE_HOST_LOG_HOST_MISBEHAVING:    return "host misbehaving";
-        case WRENDLE_HOST_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
-        default:                                   return "log";
+        case CLAP_LOG_DEBUG:               return "debug";
+        case CLAP_LOG_INFO:                return "info";
+        case CLAP_LOG_WARNING:             return "warning";
+        case CLAP_LOG_ERROR:               return "error";
+        case CLAP_LOG_FATAL:               return "fatal";
+        case CLAP_LOG_HOST_MISBEHAVING:    return "host misbehaving";
+        case CLAP_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
+        default:                           return "log";
     }
 }
 
@@ -128,12 +128,12 @@ const void* CLAP_ABI Host::getExtension (const clap_host_t* host, const char* ex
 
     const std::string id (extensionId);
 
-    if (id == WRENDLE_HOST_EXT_LOG)       return &logExtension;
+    if (id == CLAP_EXT_LOG)       return &logExtension;
     if (id == CLAP_EXT_THREAD_CHECK)      return &threadCheckExtension;
     if (id == CLAP_EXT_PARAMS)            return &paramsExtension;
     if (id == CLAP_EXT_LATENCY)           return &latencyExtension;
     if (id == CLAP_EXT_STATE)             return &stateExtension;
-    if (id == WRENDLE_HOST_EXT_TAIL)      return &tailExtension;
+    if (id == CLAP_EXT_TAIL)      return &tailExtension;
 
     // "clap.gui" only for commands that show or size a window.
     if (id == CLAP_EXT_GUI)
@@ -143,7 +143,7 @@ const void* CLAP_ABI Host::getExtension (const clap_host_t* host, const char* ex
     }
 
     // Timers and descriptors only for commands that run an event loop to serve them.
-    if (id == CLAP_EXT_TIMER_SUPPORT || id == WRENDLE_HOST_EXT_POSIX_FD_SUPPORT)
+    if (id == CLAP_EXT_TIMER_SUPPORT || id == CLAP_EXT_POSIX_FD_SUPPORT)
     {
         const auto* self = fromClap (host);
 
@@ -180,7 +180,7 @@ bool CLAP_ABI Host::timerUnregister (const clap_host_t* host, clap_id timerId)
     return eraseFirst (self->timers, [timerId] (const Timer& timer) { return timer.id == timerId; });
 }
 
-bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags)
+bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags)
 {
     auto* self = fromClap (host);
 
@@ -195,7 +195,7 @@ bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, wrendle_host_po
     return true;
 }
 
-bool CLAP_ABI Host::fdModify (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags)
+bool CLAP_ABI Host::fdModify (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags)
 {
     auto* self = fromClap (host);
 
@@ -241,11 +241,11 @@ void CLAP_ABI Host::requestCallback (const clap_host_t* host)
         self->callbackRequested = true;
 }
 
-void CLAP_ABI Host::log (const clap_host_t* host, wrendle_host_log_severity severity, const char* message)
+void CLAP_ABI Host::log (const clap_host_t* host, clap_log_severity severity, const char* message)
 {
     auto* self = fromClap (host);
 
-    if (severity == WRENDLE_HOST_LOG_DEBUG && (self == nullptr || ! self->showDebug))
+    if (severity == CLAP_LOG_DEBUG && (self == nullptr || ! self->showDebug))
         return;
 
     try

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LocalClapExtensions.h"
+#include "binding/clapcheck/ClapExtensions.h"
 
 #include <clap/ext/gui.h>
 #include <clap/ext/latency.h>
@@ -60,7 +60,7 @@ public:
     /** One line the plug-in sent to the host's log. */
     struct LogLine
     {
-        wrendle_host_log_severity severity;
+        clap_log_severity severity;
         std::string text;
     };
 
@@ -71,7 +71,7 @@ public:
     /** The log lines received since the last call, oldest first. */
     std::vector<LogLine> takeLogLines();
 
-    static const char* severityName (wrendle_host_log_severity severity) noexcept;
+    static const char* severityName (clap_log_severity severity) noexcept;
 
     /** Offers "clap.gui" from now on (for plug-ins asked afterwards): the host then takes
         resize requests, remembering the last one. A host that shows no window must not
@@ -91,7 +91,7 @@ public:
     struct WatchedFd
     {
         int fd;
-        wrendle_host_posix_fd_flags flags;
+        clap_posix_fd_flags_t flags;
     };
 
     /** What the plug-in has registered and not unregistered. */
@@ -126,7 +126,7 @@ private:
     static void CLAP_ABI requestProcess (const clap_host_t* host);
     static void CLAP_ABI requestCallback (const clap_host_t* host);
 
-    static void CLAP_ABI log (const clap_host_t* host, wrendle_host_log_severity severity, const char* message);
+    static void CLAP_ABI log (const clap_host_t* host, clap_log_severity severity, const char* message);
     static bool CLAP_ABI threadCheckIsMain (const clap_host_t* host);
     static bool CLAP_ABI threadCheckIsAudio (const clap_host_t* host);
     static void CLAP_ABI paramsRescan (const clap_host_t* host, clap_param_rescan_flags flags);
@@ -142,8 +142,8 @@ private:
     static void CLAP_ABI guiClosed (const clap_host_t* host, bool wasDestroyed);
     static bool CLAP_ABI timerRegister (const clap_host_t* host, uint32_t periodMs, clap_id* timerId);
     static bool CLAP_ABI timerUnregister (const clap_host_t* host, clap_id timerId);
-    static bool CLAP_ABI fdRegister (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
-    static bool CLAP_ABI fdModify (const clap_host_t* host, int fd, wrendle_host_posix_fd_flags flags);
+    static bool CLAP_ABI fdRegister (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
+    static bool CLAP_ABI fdModify (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
     static bool CLAP_ABI fdUnregister (const clap_host_t* host, int fd);
 
     clap_host_t clapHost {};
@@ -168,15 +168,15 @@ private:
     std::vector<WatchedFd> watchedFds;
     clap_id nextTimerId = 1;
 
-    static const wrendle_host_log_t logExtension;
+    static const clap_host_log_t logExtension;
     static const clap_host_thread_check_t threadCheckExtension;
     static const clap_host_params_t paramsExtension;
     static const clap_host_latency_t latencyExtension;
     static const clap_host_state_t stateExtension;
-    static const wrendle_host_tail_t tailExtension;
+    static const clap_host_tail_t tailExtension;
     static const clap_host_gui_t guiExtension;
     static const clap_host_timer_support_t timerExtension;
-    static const wrendle_host_posix_fd_support_t fdExtension;
+    static const clap_host_posix_fd_support_t fdExtension;
 };
 
 } // namespace wrendlehost

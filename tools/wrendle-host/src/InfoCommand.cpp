@@ -1,13 +1,14 @@
 #include "Commands.h"
 #include "HostError.h"
-#include "JsonWriter.h"
 #include "PluginInstance.h"
 
 #include <clap/ext/gui.h>
 #include <clap/ext/note-ports.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 namespace wrendlehost
@@ -308,7 +309,7 @@ namespace
         report.parameters = instance.readParameters();
         report.gui = readGuiSupport (instance);
 
-        if (const auto* render = instance.getExtensionAs<wrendle_plugin_render_t> (WRENDLE_HOST_EXT_RENDER);
+        if (const auto* render = instance.getExtensionAs<clap_plugin_render_t> (CLAP_EXT_RENDER);
             render != nullptr && render->has_hard_realtime_requirement != nullptr)
         {
             report.hardRealtime = render->has_hard_realtime_requirement (&instance.get());
@@ -521,184 +522,123 @@ namespace
     }
 
     //==============================================================================
-    void writeDescriptor (JsonWriter& json, const clap_plugin_descriptor_t& d)
+    using Json = nlohmann::ordered_json; // members keep the order they are written in
+
+    Json descriptorJson (const clap_plugin_descriptor_t& d)
     {
-        json.add ("id", safe (d.id));
-        json.add ("name", safe (d.name));
-        json.add ("vendor", safe (d.vendor));
-        json.add ("version", safe (d.version));
-        json.add ("description", safe (d.description));
-        json.add ("url", safe (d.url));
-        json.add ("manual_url", safe (d.manual_url));
-        json.add ("support_url", safe (d.support_url));
-        json.add ("clap_version", versionText (d.clap_version));
-        json.beginArray ("features");
-
-        for (const auto& feature : descriptorFeatures (d))
-            json.add (feature);
-
-        json.endArray();
+        return Json { { "id", safe (d.id) },
+                      { "name", safe (d.name) },
+                      { "vendor", safe (d.vendor) },
+                      { "version", safe (d.version) },
+                      { "description", safe (d.description) },
+                      { "url", safe (d.url) },
+                      { "manual_url", safe (d.manual_url) },
+                      { "support_url", safe (d.support_url) },
+                      { "clap_version", versionText (d.clap_version) },
+                      { "features", descriptorFeatures (d) } };
     }
 
-    void writeStrings (JsonWriter& json, const std::string& key, const std::vector<std::string>& items)
+    /** The value, or null when the plug-in did not report one. */
+    template <typename Value>
+    Json valueOrNull (const std::optional<Value>& value)
     {
-        json.beginArray (key);
+        return value ? Json (*value) : Json (nullptr);
+    }
 
-        for (const auto& item : items)
-            json.add (item);
+    Json audioPortsJson (const std::vector<AudioPortInfo>& ports)
+    {
+        auto list = Json::array();
 
-        json.endArray();
+        for (const auto& port : ports)
+            list.push_back ({ { "index", port.index },
+                              { "id", port.info.id },
+                              { "name", std::string (port.info.name) },
+                              { "channels", port.info.channel_count },
+                              { "port_type", port.portType },
+                              { "flags", audioPortFlagNames (port.info.flags) },
+                              { "in_place_pair", port.info.in_place_pair == CLAP_INVALID_ID ? Json (nullptr) : Json (port.info.in_place_pair) } });
+
+        return list;
+    }
+
+    Json notePortsJson (const std::vector<NotePort>& ports)
+    {
+        auto list = Json::array();
+
+        for (const auto& port : ports)
+            list.push_back ({ { "index", port.index },
+                              { "id", port.info.id },
+                              { "name", std::string (port.info.name) },
+                              { "dialects", noteDialectNames (port.info.supported_dialects) },
+                              { "preferred_dialect", noteDialectNames (port.info.preferred_dialect) } });
+
+        return list;
+    }
+
+    Json parametersJson (const std::vector<ParameterInfo>& parameters)
+    {
+        auto list = Json::array();
+
+        for (const auto& p : parameters)
+            list.push_back ({ { "id", p.info.id },
+                              { "name", std::string (p.info.name) },
+                              { "module", std::string (p.info.module) },
+                              { "min", p.info.min_value },
+                              { "max", p.info.max_value },
+                              { "default", p.info.default_value },
+                              { "default_text", p.defaultText.empty() ? Json (nullptr) : Json (p.defaultText) },
+                              { "flags_value", p.info.flags },
+                              { "flags", parameterFlagNames (p.info.flags) } });
+
+        return list;
+    }
+
+    Json activationJson (const Report& report)
+    {
+        const bool infiniteTail = report.tailSamples && *report.tailSamples == UINT32_MAX;
+
+        Json activation { { "sample_rate", report.sampleRateHz },
+                          { "max_block_frames", report.maxBlockFrames },
+                          { "ok", report.activated } };
+
+        if (! report.activated)
+            activation["error"] = report.activationError;
+
+        activation["latency_samples"] = valueOrNull (report.latencySamples);
+        activation["tail_samples"] = infiniteTail ? Json (nullptr) : valueOrNull (report.tailSamples);
+        activation["tail_infinite"] = infiniteTail;
+        return activation;
     }
 
     void printJson (const Report& report, std::ostream& out)
     {
-        JsonWriter json;
-        json.beginObject();
-        json.add ("module", report.modulePath);
-        json.add ("module_clap_version", versionText (report.moduleClapVersion));
-
-        json.beginObject ("plugin");
-        writeDescriptor (json, *report.descriptor);
-        json.endObject();
-
-        json.beginArray ("plugins_in_module");
+        auto otherPlugins = Json::array();
 
         for (const auto* other : report.allDescriptors)
-        {
-            json.beginObject();
-            writeDescriptor (json, *other);
-            json.endObject();
-        }
+            otherPlugins.push_back (descriptorJson (*other));
 
-        json.endArray();
-
-        writeStrings (json, "extensions", report.extensions);
+        Json gui = nullptr;
 
         if (report.gui)
-        {
-            json.beginObject ("gui");
-            writeStrings (json, "embedded_apis", report.gui->embedded);
-            writeStrings (json, "floating_apis", report.gui->floating);
+            gui = Json { { "embedded_apis", report.gui->embedded },
+                         { "floating_apis", report.gui->floating },
+                         { "preferred_api", report.gui->preferredApi.empty() ? Json (nullptr) : Json (report.gui->preferredApi) } };
 
-            if (report.gui->preferredApi.empty())
-                json.addNull ("preferred_api");
-            else
-                json.add ("preferred_api", report.gui->preferredApi);
+        const Json json { { "module", report.modulePath },
+                          { "module_clap_version", versionText (report.moduleClapVersion) },
+                          { "plugin", descriptorJson (*report.descriptor) },
+                          { "plugins_in_module", otherPlugins },
+                          { "extensions", report.extensions },
+                          { "gui", gui },
+                          { "hard_realtime_requirement", valueOrNull (report.hardRealtime) },
+                          { "audio_ports", { { "inputs", audioPortsJson (report.audioInputs) }, { "outputs", audioPortsJson (report.audioOutputs) } } },
+                          { "note_ports", { { "inputs", notePortsJson (report.noteInputs) }, { "outputs", notePortsJson (report.noteOutputs) } } },
+                          { "parameters", parametersJson (report.parameters) },
+                          { "activation", activationJson (report) } };
 
-            json.endObject();
-        }
-        else
-        {
-            json.addNull ("gui");
-        }
-
-        if (report.hardRealtime)
-            json.add ("hard_realtime_requirement", *report.hardRealtime);
-        else
-            json.addNull ("hard_realtime_requirement");
-
-        const auto writeAudioPorts = [&json] (const char* key, const std::vector<AudioPortInfo>& ports)
-        {
-            json.beginArray (key);
-
-            for (const auto& port : ports)
-            {
-                json.beginObject();
-                json.add ("index", port.index);
-                json.add ("id", port.info.id);
-                json.add ("name", std::string (port.info.name));
-                json.add ("channels", port.info.channel_count);
-                json.add ("port_type", port.portType);
-                writeStrings (json, "flags", audioPortFlagNames (port.info.flags));
-
-                if (port.info.in_place_pair == CLAP_INVALID_ID)
-                    json.addNull ("in_place_pair");
-                else
-                    json.add ("in_place_pair", port.info.in_place_pair);
-
-                json.endObject();
-            }
-
-            json.endArray();
-        };
-
-        json.beginObject ("audio_ports");
-        writeAudioPorts ("inputs", report.audioInputs);
-        writeAudioPorts ("outputs", report.audioOutputs);
-        json.endObject();
-
-        const auto writeNotePorts = [&json] (const char* key, const std::vector<NotePort>& ports)
-        {
-            json.beginArray (key);
-
-            for (const auto& port : ports)
-            {
-                json.beginObject();
-                json.add ("index", port.index);
-                json.add ("id", port.info.id);
-                json.add ("name", std::string (port.info.name));
-                writeStrings (json, "dialects", noteDialectNames (port.info.supported_dialects));
-                writeStrings (json, "preferred_dialect", noteDialectNames (port.info.preferred_dialect));
-                json.endObject();
-            }
-
-            json.endArray();
-        };
-
-        json.beginObject ("note_ports");
-        writeNotePorts ("inputs", report.noteInputs);
-        writeNotePorts ("outputs", report.noteOutputs);
-        json.endObject();
-
-        json.beginArray ("parameters");
-
-        for (const auto& p : report.parameters)
-        {
-            json.beginObject();
-            json.add ("id", p.info.id);
-            json.add ("name", std::string (p.info.name));
-            json.add ("module", std::string (p.info.module));
-            json.add ("min", p.info.min_value);
-            json.add ("max", p.info.max_value);
-            json.add ("default", p.info.default_value);
-
-            if (p.defaultText.empty())
-                json.addNull ("default_text");
-            else
-                json.add ("default_text", p.defaultText);
-
-            json.add ("flags_value", p.info.flags);
-            writeStrings (json, "flags", parameterFlagNames (p.info.flags));
-            json.endObject();
-        }
-
-        json.endArray();
-
-        json.beginObject ("activation");
-        json.add ("sample_rate", report.sampleRateHz);
-        json.add ("max_block_frames", report.maxBlockFrames);
-        json.add ("ok", report.activated);
-
-        if (! report.activated)
-            json.add ("error", report.activationError);
-
-        if (report.latencySamples)
-            json.add ("latency_samples", *report.latencySamples);
-        else
-            json.addNull ("latency_samples");
-
-        const bool infiniteTail = report.tailSamples && *report.tailSamples == UINT32_MAX;
-
-        if (report.tailSamples && ! infiniteTail)
-            json.add ("tail_samples", *report.tailSamples);
-        else
-            json.addNull ("tail_samples");
-
-        json.add ("tail_infinite", infiniteTail);
-        json.endObject();
-
-        json.endObject();
-        out << json.toString();
+        // Texts come from the plug-in: bytes that are not UTF-8 become U+FFFD so
+        // the output always parses; non-finite numbers are written as null.
+        out << json.dump (2, ' ', false, Json::error_handler_t::replace) << '\n';
     }
 } // namespace
 

@@ -214,7 +214,7 @@ std::optional<uint32_t> PluginInstance::readLatencySamples() const
 
 std::optional<uint32_t> PluginInstance::readTailSamples() const
 {
-    const auto* tail = getExtensionAs<wrendle_plugin_tail_t> (WRENDLE_HOST_EXT_TAIL);
+    const auto* tail = getExtensionAs<clap_plugin_tail_t> (CLAP_EXT_TAIL);
 
     if (tail == nullptr || tail->get == nullptr)
         return std::nullopt;

@@ -1,4 +1,4 @@
-#include "AllocationCounter.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <cstdlib>
 #include <new>

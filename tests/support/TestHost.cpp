@@ -1,4 +1,4 @@
-#include "TestHost.h"
+#include "tests/support/TestHost.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/NewsAddresses.h"
+
 #include <juce_core/juce_core.h>
 
 #include <gtest/gtest.h>
@@ -81,15 +83,5 @@ protected:
     juce::File home;
     std::optional<std::string> previousHome;
 };
-
-/** An address on 127.0.0.1 where nobody listens: a fetch is refused at once. */
-inline juce::String refusingNewsAddress()
-{
-    juce::StreamingSocket probe;
-    probe.createListener (0, "127.0.0.1");
-    const auto port = probe.getBoundPort();
-    probe.close();
-    return "http://127.0.0.1:" + juce::String (port) + "/news/";
-}
 
 } // namespace wrendle_test

@@ -1,0 +1,111 @@
+// The top bar in a real X11 window (under Xvfb): menus and the news window drawn
+// through the look and feel.
+
+#include "TopBarFixture.h"
+
+#if JUCE_LINUX || JUCE_BSD
+ #include <X11/Xlib.h>
+#endif
+
+using namespace topbartest;
+
+//==============================================================================
+namespace
+{
+bool hasDisplay()
+{
+    const auto* display = std::getenv ("DISPLAY");
+    return display != nullptr && *display != 0;
+}
+
+/** The editor in a real X11 window (under Xvfb), drawn through the look and feel. */
+struct TopBarRealWindowTest : TopBarTest
+{
+    void SetUp() override
+    {
+        if (! hasDisplay())
+            GTEST_SKIP() << "needs an X display (the test command runs this suite under Xvfb)";
+
+#if JUCE_LINUX || JUCE_BSD
+        // A bare Xvfb has no window manager; its missing atoms must not end the process.
+        XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+#endif
+
+        TopBarTest::SetUp();
+        editor->setTopLeftPosition (40, 40);
+        editor->addToDesktop (0);
+        editor->setVisible (true);
+        ASSERT_TRUE (editortest::pumpUntil ([this] { return editor->isShowing() && editor->getPeer() != nullptr; }));
+    }
+
+    void TearDown() override
+    {
+        if (hasDisplay())
+            TopBarTest::TearDown();
+    }
+
+    /** The editor as drawn now, saved as a PNG in the home folder for a look. */
+    juce::Image snapshot (const juce::String& fileName)
+    {
+        const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+        const auto file = juce::File ("~").getChildFile (fileName);
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        juce::PNGImageFormat().writeImageToStream (image, out);
+        return image;
+    }
+
+    /** Light background with dark text in the area: most pixels light, some dark. */
+    static void expectLightWithDarkText (const juce::Image& image, juce::Rectangle<int> area, const juce::String& what)
+    {
+        area = area.getIntersection (image.getBounds()).reduced (4);
+        ASSERT_FALSE (area.isEmpty()) << what;
+
+        int light = 0, dark = 0, total = 0;
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+        {
+            for (int x = area.getX(); x < area.getRight(); ++x)
+            {
+                const auto luma = editortest::luma (image, x, y);
+                light += luma > 170.0f ? 1 : 0;
+                dark += luma < 90.0f ? 1 : 0;
+                ++total;
+            }
+        }
+
+        EXPECT_GT (light, total / 2) << what << ": a light background";
+        EXPECT_GT (dark, total / 100) << what << ": dark text on it";
+    }
+};
+} // namespace
+
+TEST_F (TopBarRealWindowTest, TheOptionsMenuAndTheNewsWindowAreDrawnLightWithDarkText)
+{
+    auto* modal = juce::ModalComponentManager::getInstance();
+
+    window->showOptionsMenu();
+    ASSERT_TRUE (editortest::pumpUntil ([modal] { return modal->getNumModalComponents() > 0; }));
+    auto* menuWindow = modal->getModalComponent (0);
+    ASSERT_NE (menuWindow, nullptr);
+    EXPECT_TRUE (window->isParentOf (menuWindow)) << "menus open inside the plug-in window";
+    editortest::pumpUntil ([menuWindow] { return menuWindow->getAlpha() >= 1.0f; }, 500);
+
+    const auto menuArea = editor->getLocalArea (menuWindow, menuWindow->getLocalBounds());
+    const auto withMenu = snapshot ("topbar-options-menu.png");
+    expectLightWithDarkText (withMenu, menuArea, "options menu");
+
+    juce::PopupMenu::dismissAllActiveMenus();
+    ASSERT_TRUE (editortest::pumpUntil ([modal] { return modal->getNumModalComponents() == 0; }));
+
+    // The news window: the panel hangs under the bell, the rest of the window dims.
+    const auto before = snapshot ("topbar-before-news.png");
+    window->showNews();
+    auto& news = window->getNewsWindow();
+    ASSERT_TRUE (editortest::pumpUntil ([&news] { return news.isVisible() && news.getAlpha() >= 1.0f; }));
+
+    const auto withNews = snapshot ("topbar-news-window.png");
+    expectLightWithDarkText (withNews, news.getPanelBounds(), "news panel");
+
+    const juce::Point<int> dimmed (240, 420);
+    EXPECT_LT (editortest::luma (withNews, dimmed.x, dimmed.y), editortest::luma (before, dimmed.x, dimmed.y) - 5.0f);
+}

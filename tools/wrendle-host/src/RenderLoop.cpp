@@ -1,0 +1,370 @@
+#include "RenderLoop.h"
+
+#include "HostError.h"
+#include "SystemUtilities.h"
+
+#include <clap/process.h>
+
+#include <sndfile.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+namespace wrendlehost
+{
+
+namespace
+{
+    //==============================================================================
+    volatile std::sig_atomic_t interruptRequested = 0;
+
+    void onInterrupt (int)
+    {
+        interruptRequested = 1;
+    }
+
+    /** Installs the Ctrl-C handler for the render loop and restores the old one. */
+    class InterruptGuard
+    {
+    public:
+        InterruptGuard() : previous (std::signal (SIGINT, onInterrupt)) { interruptRequested = 0; }
+        ~InterruptGuard() { std::signal (SIGINT, previous); }
+
+        InterruptGuard (const InterruptGuard&) = delete;
+        InterruptGuard& operator= (const InterruptGuard&) = delete;
+
+    private:
+        void (*previous) (int);
+    };
+
+    /** Output events (parameter changes the plug-in makes itself) are accepted
+        and ignored: nothing in an offline render records them.
+    */
+    bool CLAP_ABI acceptOutputEvent (const clap_output_events_t*, const clap_event_header_t*)
+    {
+        return true;
+    }
+
+    //==============================================================================
+    /** Channel buffers of one direction, laid out as CLAP wants them. */
+    class PortBuffers
+    {
+    public:
+        PortBuffers (const std::vector<AudioPortInfo>& ports, uint32_t blockFrames)
+        {
+            for (const auto& port : ports)
+            {
+                std::vector<float*> pointers;
+
+                for (uint32_t c = 0; c < port.info.channel_count; ++c)
+                {
+                    storage.emplace_back (blockFrames, 0.0f);
+                    pointers.push_back (storage.back().data());
+                }
+
+                channelPointers.push_back (std::move (pointers));
+            }
+
+            for (auto& pointers : channelPointers)
+            {
+                clap_audio_buffer_t buffer {};
+                buffer.data32 = pointers.data();
+                buffer.data64 = nullptr;
+                buffer.channel_count = static_cast<uint32_t> (pointers.size());
+                buffer.latency = 0;
+                buffer.constant_mask = 0;
+                buffers.push_back (buffer);
+            }
+        }
+
+        void clear() noexcept
+        {
+            for (auto& channel : storage)
+                std::fill (channel.begin(), channel.end(), 0.0f);
+
+            for (auto& buffer : buffers)
+                buffer.constant_mask = 0;
+        }
+
+        float* channel (size_t port, size_t index) noexcept { return channelPointers[port][index]; }
+
+        /** A channel the plug-in marked constant holds its value in sample 0 only. */
+        float sample (size_t port, size_t index, uint32_t frame) const noexcept
+        {
+            const auto& buffer = buffers[port];
+            const bool constant = index < 64 && (buffer.constant_mask & (uint64_t (1) << index)) != 0;
+            return channelPointers[port][index][constant ? 0 : frame];
+        }
+
+        clap_audio_buffer_t* data() noexcept { return buffers.empty() ? nullptr : buffers.data(); }
+        uint32_t count() const noexcept { return static_cast<uint32_t> (buffers.size()); }
+
+    private:
+        std::vector<std::vector<float>> storage;
+        std::vector<std::vector<float*>> channelPointers;
+        std::vector<clap_audio_buffer_t> buffers;
+    };
+
+    //==============================================================================
+    /** A steady transport: playing from 0 at 120 BPM in 4/4. Plug-ins with
+        tempo-synced parts then see the same timeline on every render.
+    */
+    class Transport
+    {
+    public:
+        explicit Transport (double sampleRateHz) : rateHz (sampleRateHz)
+        {
+            event.header.size = sizeof (event);
+            event.header.space_id = CLAP_CORE_EVENT_SPACE_ID;
+            event.header.type = CLAP_EVENT_TRANSPORT;
+            event.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_BEATS_TIMELINE | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE
+                          | CLAP_TRANSPORT_HAS_TIME_SIGNATURE | CLAP_TRANSPORT_IS_PLAYING;
+            event.tempo = tempoBpm;
+            event.tsig_num = 4;
+            event.tsig_denom = 4;
+        }
+
+        const clap_event_transport_t* at (uint64_t frame) noexcept
+        {
+            const double seconds = static_cast<double> (frame) / rateHz;
+            const double beats = seconds * tempoBpm / 60.0;
+            const double bar = std::floor (beats / 4.0);
+
+            event.song_pos_seconds = static_cast<clap_sectime> (std::llround (seconds * CLAP_SECTIME_FACTOR));
+            event.song_pos_beats = static_cast<clap_beattime> (std::llround (beats * CLAP_BEATTIME_FACTOR));
+            event.bar_start = static_cast<clap_beattime> (std::llround (bar * 4.0 * CLAP_BEATTIME_FACTOR));
+            event.bar_number = static_cast<int32_t> (bar);
+            return &event;
+        }
+
+    private:
+        static constexpr double tempoBpm = 120.0;
+        double rateHz;
+        clap_event_transport_t event {};
+    };
+
+    //==============================================================================
+    /** A one-line progress bar on stderr, shown only on a terminal and only once
+        a render has taken long enough for the user to wonder.
+    */
+    class ProgressBar
+    {
+    public:
+        ProgressBar (bool allowed, uint64_t totalFramesToUse, double sampleRateHz)
+            : enabled (allowed && stderrIsTerminal()), totalFrames (std::max<uint64_t> (totalFramesToUse, 1)),
+              rateHz (sampleRateHz), start (Clock::now())
+        {
+        }
+
+        void update (uint64_t framesDone)
+        {
+            if (! enabled)
+                return;
+
+            const auto now = Clock::now();
+
+            if (now - start < std::chrono::seconds (1) || now - lastDraw < std::chrono::milliseconds (100))
+                return;
+
+            lastDraw = now;
+            const double fraction = std::min (1.0, static_cast<double> (framesDone) / static_cast<double> (totalFrames));
+            const int filled = static_cast<int> (fraction * barWidth);
+
+            std::string bar (static_cast<size_t> (filled), '#');
+            bar.append (static_cast<size_t> (barWidth - filled), '-');
+
+            std::fprintf (stderr, "\r[%s] %3d%%  %.1f / %.1f s ", bar.c_str(), static_cast<int> (fraction * 100.0),
+                          static_cast<double> (framesDone) / rateHz, static_cast<double> (totalFrames) / rateHz);
+            std::fflush (stderr);
+            drawn = true;
+        }
+
+        void finish()
+        {
+            if (drawn)
+            {
+                std::fprintf (stderr, "\r%*s\r", barWidth + 30, "");
+                std::fflush (stderr);
+                drawn = false;
+            }
+        }
+
+        ~ProgressBar() { finish(); }
+
+    private:
+        using Clock = std::chrono::steady_clock;
+        static constexpr int barWidth = 40;
+
+        bool enabled;
+        uint64_t totalFrames;
+        double rateHz;
+        Clock::time_point start, lastDraw {};
+        bool drawn = false;
+    };
+} // namespace
+
+//==============================================================================
+RenderTotals renderBlocks (PluginInstance& instance,
+                           Host& host,
+                           RenderSource& source,
+                           const RenderPlan& plan,
+                           const InputEvents& firstBlockEvents,
+                           SNDFILE* outputFile,
+                           const RenderOptions& options)
+{
+    const auto mainInput = plan.mainInput, mainOutput = plan.mainOutput;
+    const auto inputChannels = plan.inputChannels, outputChannels = plan.outputChannels;
+    const auto fileChannels = static_cast<size_t> (source.fileChannels);
+    const auto inputFrames = source.frames, outputFrames = plan.outputFrames;
+    const auto mapping = plan.mapping;
+
+    PortBuffers inputBuffers (plan.inputPorts, options.blockFrames);
+    PortBuffers outputBuffers (plan.outputPorts, options.blockFrames);
+    std::vector<float> fileBlock (static_cast<size_t> (options.blockFrames) * fileChannels);
+    std::vector<float> outputBlock (static_cast<size_t> (options.blockFrames) * outputChannels);
+
+    InputEvents noEvents;
+    clap_output_events_t outputEvents { nullptr, &acceptOutputEvent };
+    Transport transport (source.sampleRateHz);
+
+    RenderTotals totals;
+    auto& latencySamples = totals.latencySamples;
+    latencySamples = plan.latencySamples;
+    uint64_t framesRead = 0, framesProcessed = 0, framesWritten = 0, framesToDrop = latencySamples;
+    bool latencyWarningGiven = false, restartNoteGiven = false;
+
+    InterruptGuard interruptGuard;
+    ProgressBar progress (options.allowProgress, outputFrames + latencySamples, source.sampleRateHz);
+
+    instance.startProcessing();
+
+    for (uint64_t blockIndex = 0; framesWritten < outputFrames; ++blockIndex)
+    {
+        if (interruptRequested != 0)
+            throw failure ("interrupted; '" + options.outputPath + "' was not written");
+
+        // The plug-in's latency is compensated by running `latency` frames past
+        // the end and dropping as many from the start.
+        const uint64_t totalToProcess = outputFrames + latencySamples;
+        const auto frames = static_cast<uint32_t> (std::min<uint64_t> (options.blockFrames, totalToProcess - framesProcessed));
+
+        // Input: file audio while it lasts, then silence.
+        inputBuffers.clear();
+        outputBuffers.clear();
+        const auto framesFromFile = static_cast<uint32_t> (std::min<uint64_t> (frames, inputFrames - framesRead));
+
+        if (framesFromFile > 0)
+        {
+            const auto got = sf_readf_float (source.file.get(), fileBlock.data(), static_cast<sf_count_t> (framesFromFile));
+
+            if (got != static_cast<sf_count_t> (framesFromFile))
+                throw failure ("cannot read '" + options.inputPath + "': the file ended early or is damaged");
+
+            for (size_t i = 0; i < static_cast<size_t> (framesFromFile) * fileChannels; ++i)
+                totals.inputLevel.add (fileBlock[i]);
+
+            for (uint32_t f = 0; f < framesFromFile; ++f)
+            {
+                const float* frame = fileBlock.data() + f * fileChannels;
+
+                switch (mapping)
+                {
+                    case InputMapping::direct:
+                        for (uint32_t c = 0; c < inputChannels; ++c)
+                            inputBuffers.channel (mainInput, c)[f] = frame[c];
+                        break;
+                    case InputMapping::spreadMono:
+                        for (uint32_t c = 0; c < inputChannels; ++c)
+                            inputBuffers.channel (mainInput, c)[f] = frame[0];
+                        break;
+                    case InputMapping::mixToMono:
+                        inputBuffers.channel (mainInput, 0)[f] = 0.5f * (frame[0] + frame[1]);
+                        break;
+                    case InputMapping::none:
+                        break;
+                }
+            }
+
+            framesRead += framesFromFile;
+        }
+
+        clap_process_t block {};
+        block.steady_time = static_cast<int64_t> (framesProcessed);
+        block.frames_count = frames;
+        block.transport = transport.at (framesProcessed);
+        block.audio_inputs = inputBuffers.data();
+        block.audio_inputs_count = inputBuffers.count();
+        block.audio_outputs = outputBuffers.data();
+        block.audio_outputs_count = outputBuffers.count();
+        block.in_events = blockIndex == 0 ? firstBlockEvents.getList() : noEvents.getList();
+        block.out_events = &outputEvents;
+
+        const double cpuBefore = threadCpuSeconds();
+        const auto status = instance.process (block);
+        totals.cpuSeconds += threadCpuSeconds() - cpuBefore;
+
+        if (status == CLAP_PROCESS_ERROR)
+            throw failure ("the plug-in failed to process the block at frame " + std::to_string (framesProcessed)
+                           + " (process returned CLAP_PROCESS_ERROR)");
+
+        framesProcessed += frames;
+
+        // Between blocks the host is on its main thread: serve callbacks and
+        // pick up a latency the parameters of the first block have changed.
+        instance.serviceMainThread();
+
+        if (blockIndex == 0 || host.takeLatencyChanged())
+        {
+            const auto latencyNow = instance.readLatencySamples().value_or (0);
+
+            if (blockIndex == 0)
+            {
+                latencySamples = framesToDrop = latencyNow;
+                host.takeLatencyChanged();
+            }
+            else if (latencyNow != latencySamples && ! latencyWarningGiven)
+            {
+                std::fprintf (stderr, "warning: the plug-in's latency changed from %llu to %llu samples during the render; "
+                                      "the output stays aligned to %llu\n",
+                              static_cast<unsigned long long> (latencySamples), static_cast<unsigned long long> (latencyNow),
+                              static_cast<unsigned long long> (latencySamples));
+                latencyWarningGiven = true;
+            }
+        }
+
+        if (host.takeRestartRequested() && ! restartNoteGiven)
+        {
+            std::fprintf (stderr, "note: the plug-in asked for a restart during the render; an offline render carries on\n");
+            restartNoteGiven = true;
+        }
+
+        // Output: drop the latency frames, keep at most what the output needs.
+        const auto dropped = static_cast<uint32_t> (std::min<uint64_t> (framesToDrop, frames));
+        framesToDrop -= dropped;
+        const auto keep = static_cast<uint32_t> (std::min<uint64_t> (frames - dropped, outputFrames - framesWritten));
+
+        for (uint32_t f = 0; f < keep; ++f)
+        {
+            for (uint32_t c = 0; c < outputChannels; ++c)
+            {
+                const float sample = outputBuffers.sample (mainOutput, c, dropped + f);
+                outputBlock[f * outputChannels + c] = sample;
+                totals.outputLevel.add (sample);
+            }
+        }
+
+        if (keep > 0 && sf_writef_float (outputFile, outputBlock.data(), keep) != static_cast<sf_count_t> (keep))
+            throw failure ("cannot write '" + options.outputPath + "': " + sf_strerror (outputFile));
+
+        framesWritten += keep;
+        progress.update (framesProcessed);
+    }
+
+    instance.stopProcessing();
+    instance.deactivate();
+    progress.finish();
+    return totals;
+}
+
+} // namespace wrendlehost
