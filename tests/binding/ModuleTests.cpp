@@ -339,6 +339,13 @@ protected:
         EXPECT_TRUE (gui().adjust_size (plugin, &width, &height));
         return { width, height };
     }
+
+    std::pair<uint32_t, uint32_t> currentSize() const
+    {
+        uint32_t width = 0, height = 0;
+        EXPECT_TRUE (gui().get_size (plugin, &width, &height));
+        return { width, height };
+    }
 };
 
 using Size = std::pair<uint32_t, uint32_t>;
@@ -364,6 +371,84 @@ TEST_F (ModuleGui, TheEditorKeepsTheAspect480To460Within240x230And960x920)
     ASSERT_TRUE (gui().set_scale (plugin, 150.0));
     EXPECT_EQ (adjusted (10, 10), Size (360, 345));
 
+    gui().destroy (plugin);
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleGui, TheHostsScaleMultipliesTheUsersWindowSizeAndIsNeverStoredAsIt)
+{
+    struct Case
+    {
+        double hostScale;
+        Size atUserSize1, atUserSize075;
+    };
+
+    // 480 x 460 x user size x host scale.
+    for (const auto& c : { Case { 1.0, { 480, 460 }, { 360, 345 } }, Case { 1.5, { 720, 690 }, { 540, 518 } },
+                           Case { 2.0, { 960, 920 }, { 720, 690 } } })
+    {
+        SCOPED_TRACE (c.hostScale);
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460)); // the user's size: 100 %
+        ASSERT_TRUE (gui().set_scale (plugin, c.hostScale));
+        EXPECT_EQ (currentSize(), c.atUserSize1);
+        EXPECT_EQ (host.resizeRequests.back(), c.atUserSize1) << "the host was not asked for the scaled size";
+
+        // The user makes the window smaller at this scale: 75 % of the editor's own size.
+        const auto smaller = adjusted (c.atUserSize075.first, c.atUserSize075.second);
+        ASSERT_TRUE (gui().set_size (plugin, smaller.first, smaller.second));
+        EXPECT_EQ (currentSize(), c.atUserSize075);
+        gui().destroy (plugin);
+
+        // What was stored is the user's 75 %, whatever the host's scale was.
+        recreate();
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        EXPECT_EQ (currentSize(), Size (360, 345));
+
+        // And a host at scale 2 that opens it again gets twice that.
+        ASSERT_TRUE (gui().set_scale (plugin, 2.0));
+        EXPECT_EQ (currentSize(), Size (720, 690));
+        ASSERT_TRUE (gui().set_scale (plugin, 1.0));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+        gui().destroy (plugin);
+        recreate();
+    }
+
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleGui, TheResizeHintsKeepTheAspect480To460AndAdjustSizeSnapsToItAtEveryScale)
+{
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+
+    clap_gui_resize_hints hints {};
+    ASSERT_TRUE (gui().get_resize_hints (plugin, &hints));
+    EXPECT_TRUE (hints.can_resize_horizontally);
+    EXPECT_TRUE (hints.can_resize_vertically);
+    EXPECT_TRUE (hints.preserve_aspect_ratio);
+    EXPECT_EQ ((uint64_t) hints.aspect_ratio_width * 460u, (uint64_t) hints.aspect_ratio_height * 480u)
+        << hints.aspect_ratio_width << ":" << hints.aspect_ratio_height;
+
+    struct Case
+    {
+        double hostScale;
+        Size requested, expected;
+    };
+
+    for (const auto& c : { Case { 1.0, { 500, 500 }, { 522, 500 } }, Case { 1.0, { 4000, 100 }, { 240, 230 } },
+                           Case { 2.0, { 10, 10 }, { 480, 460 } }, Case { 2.0, { 5000, 5000 }, { 1920, 1840 } },
+                           Case { 2.0, { 1000, 700 }, { 730, 700 } }, Case { 1.5, { 800, 800 }, { 834, 800 } } })
+    {
+        SCOPED_TRACE (testing::Message() << c.hostScale << " " << c.requested.first << "x" << c.requested.second);
+        ASSERT_TRUE (gui().set_scale (plugin, c.hostScale));
+        const auto snapped = adjusted (c.requested.first, c.requested.second);
+        EXPECT_EQ (snapped, c.expected);
+
+        // A snapped size is one the editor takes as it is.
+        EXPECT_EQ (adjusted (snapped.first, snapped.second), snapped);
+    }
+
+    ASSERT_TRUE (gui().set_scale (plugin, 1.0));
     gui().destroy (plugin);
     EXPECT_TRUE (host.logTexts().empty());
 }
