@@ -9,8 +9,10 @@
 #include "engine/WrendleFoldProcessor.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -567,6 +569,73 @@ TEST_F (ModuleGui, InsideTheHostsWindowTheEditorPaintsItsSkinThroughTheHostsTime
     gui().destroy (plugin);
     EXPECT_TRUE (host.timers.empty()) << "the GUI timer outlived the GUI";
     EXPECT_EQ (parent.childCount(), 0);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+/** How many pixels of the upper left width x height differ between two captures of one stride,
+    by more than the rounding of a repaint clipped to part of the window (a few steps). */
+int differingPixels (const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int stride, int width, int height)
+{
+    const auto channelsDiffer = [] (uint32_t p, uint32_t q)
+    {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (std::abs ((int) ((p >> shift) & 0xff) - (int) ((q >> shift) & 0xff)) > 8)
+                return true;
+
+        return false;
+    };
+
+    int count = 0;
+
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            count += channelsDiffer (a[(size_t) (y * stride + x)], b[(size_t) (y * stride + x)]) ? 1 : 0;
+
+    return count;
+}
+
+TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimerTick)
+{
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+    ASSERT_TRUE (gui().set_parent (plugin, &window));
+    ASSERT_TRUE (gui().show (plugin));
+    host.runMainLoop (plugin, 1000);
+    const auto alone = parent.capture (480, 460);
+    ASSERT_EQ (alone.size(), (size_t) (480 * 460));
+
+    // A window of the same process over the editor's upper left quarter, as the preset save
+    // dialog is: here a second instance's editor at half size.
+    TestHost otherHost;
+    const auto* other = factory().create_plugin (&factory(), otherHost.clapHost(), pluginId);
+    ASSERT_NE (other, nullptr);
+    ASSERT_TRUE (other->init (other));
+    const auto& otherGui = *extensionOf<clap_plugin_gui> (other, CLAP_EXT_GUI);
+    ASSERT_TRUE (otherGui.create (other, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (otherGui.set_size (other, 240, 230));
+    ASSERT_TRUE (otherGui.set_parent (other, &window));
+    ASSERT_TRUE (otherGui.show (other));
+    otherHost.runMainLoop (other, 1000);
+    ASSERT_GT (differingPixels (alone, parent.capture (480, 460), 480, 240, 230), 10000) << "nothing covered the editor";
+
+    // Closing it waits for the server with a round trip, which reads the editor's expose event
+    // into Xlib's own queue: from then on the connection's descriptor no longer shows it.
+    otherGui.destroy (other);
+    other->destroy (other);
+
+    // One tick, once JUCE's repaint timer has come due.
+    std::this_thread::sleep_for (std::chrono::milliseconds (30));
+    ASSERT_EQ (host.timers.size(), 1u);
+    extensionOf<clap_plugin_timer_support> (plugin, CLAP_EXT_TIMER_SUPPORT)->on_timer (plugin, host.timers.front().id);
+
+    const auto after = parent.capture (480, 460);
+    saveScreenshot (after, 480, 460, "editor-after-closed-window.png");
+    EXPECT_EQ (differingPixels (alone, after, 480, 240, 230), 0) << "the closed window's pixels are still shown";
+
+    gui().destroy (plugin);
     EXPECT_EQ (host.logTexts(), std::vector<std::string>());
 }
 
