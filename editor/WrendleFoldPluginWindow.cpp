@@ -6,6 +6,7 @@
 #include "SharedData.h"
 #include "WidgetSupport.h"
 #include "WrendleFoldEditor.h"
+#include "editor/FileDialogLookAndFeel.h"
 #include "engine/WrendleFoldProcessor.h"
 #include "state/PresetFile.h"
 
@@ -138,6 +139,12 @@ void WrendleFoldPluginWindow::installDefaultPlatformServices()
 
         saveChooser->launchAsync (flags, [onChosen = std::move (onChosen)] (const juce::FileChooser& chooser)
                                   { onChosen (chooser.getResult()); });
+
+        // JUCE's own dialog, when it is the one that opened, is modal by now.
+        if (saveDialogLook == nullptr)
+            saveDialogLook = std::make_unique<orvel::FileDialogLookAndFeel>();
+
+        saveDialogLook->dress (juce::Component::getCurrentlyModalComponent());
     };
 
     platform.askOkCancel = [this] (const juce::String& title, const juce::String& message, std::function<void (bool)> onAnswer)

@@ -21,6 +21,11 @@
 class WrendleFoldProcessor;
 class WrendleFoldEditor;
 
+namespace orvel
+{
+class FileDialogLookAndFeel;
+}
+
 /**
     The main window: every control of the plug-in, laid out at a fixed logical
     size of 480 × 460 (the editor scales it as a whole).
@@ -124,6 +129,8 @@ public:
     };
 
     PlatformServices platform;
+    /** Puts the real services into `platform` (the constructor does). */
+    void installDefaultPlatformServices();
 
     //==============================================================================
     /** The top bar: background, logo, product name, the links menu, the preset
@@ -292,7 +299,6 @@ private:
     void setLeftHandedMouse (bool shouldBeLeftHanded);
     void setWindowSize (double scale);
     void setImageAdjustment (float newBrightness, float newContrast);
-    void installDefaultPlatformServices();
 
     //==============================================================================
     juce::OpenGLContext openGLContext;
@@ -340,6 +346,8 @@ private:
     int lockRestoreCountSeen = 0; // the processor's host restores they reflect
 
     juce::TooltipWindow tooltipWindow { this, 600 };
+    // The dialog's look outlives the dialog.
+    std::unique_ptr<orvel::FileDialogLookAndFeel> saveDialogLook;
     std::unique_ptr<juce::FileChooser> saveChooser;
     orvel::OrvelSettings settings;
     juce::Random random;
