@@ -3,6 +3,7 @@
 #include "ClapEntry.h"
 #include "EditorWrapperComponent.h"
 #include "GuiSizing.h"
+#include "QueuedWindowEvents.h"
 
 // JUCE's own wrappers read a processor's parameters through this wrapper; it is a header in all
 // but name (every member is defined in its class), so including it here is safe.
@@ -1176,7 +1177,17 @@ bool ClapBinding::guiSetParent (const clap_window* window) noexcept
 bool ClapBinding::guiShow() noexcept
 {
     // Visibility is the host's business: its window shows and hides the holder with it.
-    return hasEditor() ? parentAttached : false;
+    if (! hasEditor() || ! parentAttached)
+        return false;
+
+    // The first frame goes out now rather than at the next timer tick of the host's loop.
+    if (auto* peer = editorWrapper->getPeer())
+    {
+        peer->performAnyPendingRepaintsNow();
+        flushWindowSystem();
+    }
+
+    return true;
 }
 
 } // namespace clapbinding

@@ -48,4 +48,17 @@ int dispatchQueuedWindowEvents() noexcept
 #endif
 }
 
+void flushWindowSystem() noexcept
+{
+#if JUCE_LINUX || JUCE_BSD
+    auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating();
+
+    if (auto* display = windowSystem != nullptr ? windowSystem->getDisplay() : nullptr)
+    {
+        juce::XWindowSystemUtilities::ScopedXLock lock;
+        juce::X11Symbols::getInstance()->xFlush (display);
+    }
+#endif
+}
+
 } // namespace clapbinding

@@ -17,4 +17,8 @@ namespace clapbinding
 */
 int dispatchQueuedWindowEvents() noexcept;
 
+/** Sends what Xlib still holds of JUCE's drawing to the server now (a paint ends in Xlib's
+    output buffer until the next flush). Message thread only; nothing without X11. */
+void flushWindowSystem() noexcept;
+
 } // namespace clapbinding

@@ -1,6 +1,7 @@
 #include "SharedData.h"
 
 #include "EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
 
 #include <SkinPainters.h>
 
@@ -260,6 +261,9 @@ void SharedData::startRebuild()
 
 void SharedData::run()
 {
+    // Before the images: the first window draws no text until the typefaces exist.
+    OrvelLookAndFeel::prepareTypefaces();
+
     ImageSet fresh;
     const auto b = brightness.load();
     const auto c = contrast.load();

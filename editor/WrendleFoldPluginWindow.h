@@ -8,6 +8,7 @@
 #include "OrvelButton.h"
 #include "OrvelComponents.h"
 #include "OrvelKnob.h"
+#include "OrvelLookAndFeel.h"
 #include "SharedData.h"
 #include "TopBarBoxes.h"
 #include "state/OrvelSettings.h"
@@ -20,11 +21,6 @@
 
 class WrendleFoldProcessor;
 class WrendleFoldEditor;
-
-namespace orvel
-{
-class FileDialogLookAndFeel;
-}
 
 /**
     The main window: every control of the plug-in, laid out at a fixed logical
@@ -64,7 +60,8 @@ public:
     enum TimerIds
     {
         refreshTimerId = 0,
-        lockRestoreTimerId = 1
+        lockRestoreTimerId = 1,
+        typefaceWaitTimerId = 2 // the first window of a process, until it may draw text
     };
 
     /** Width of the news panel under the bell. */
@@ -245,6 +242,9 @@ public:
     void actionListenerCallback (const juce::String& message) override;
 
 private:
+    /** The loading overlay shows the word again, and the controls behind it paint. */
+    void endPlainLoadingOverlay();
+
     enum TopBarImage
     {
         prevOnImage = 0,
@@ -347,7 +347,7 @@ private:
 
     juce::TooltipWindow tooltipWindow { this, 600 };
     // The dialog's look outlives the dialog.
-    std::unique_ptr<orvel::FileDialogLookAndFeel> saveDialogLook;
+    std::unique_ptr<orvel::OrvelLookAndFeel> saveDialogLook;
     std::unique_ptr<juce::FileChooser> saveChooser;
     orvel::OrvelSettings settings;
     juce::Random random;

@@ -169,7 +169,9 @@ TEST_P (ResizeHints, TellTheHostWhetherAndHowTheEditorResizes)
     EXPECT_EQ (hints.preserve_aspect_ratio, c.preservesAspect);
 
     if (c.preservesAspect)
+    {
         EXPECT_EQ (Size (hints.aspect_ratio_width, hints.aspect_ratio_height), c.aspect);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (

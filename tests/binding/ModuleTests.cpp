@@ -639,6 +639,25 @@ TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimer
     EXPECT_EQ (host.logTexts(), std::vector<std::string>());
 }
 
+TEST_F (ModuleGui, TheFirstFrameIsOnScreenWhenShowReturnsBeforeAnyTimerTick)
+{
+    ParentWindow parent;
+    ASSERT_TRUE (parent.isAvailable());
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+    ASSERT_TRUE (gui().set_parent (plugin, &window));
+    ASSERT_TRUE (gui().show (plugin));
+
+    // No tick of the host's timer yet: the parent is black wherever the editor has not painted.
+    const ScreenStatistics shown (parent.capture (480, 460));
+    EXPECT_LT (shown.blackShare, 0.1);
+    EXPECT_LT (shown.redShare, 0.05) << "the holder shows its error colour";
+
+    gui().destroy (plugin);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
 TEST_F (ModuleGui, OpeningAndClosingTheEditorFiftyTimesLeavesTheProcessorRunning)
 {
     ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 512));
