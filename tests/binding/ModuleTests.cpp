@@ -342,6 +342,17 @@ protected:
         return { width, height };
     }
 
+    /** Opens the editor at 480 x 460 in the parent window, as a host does. */
+    void openAt100Percent (const ParentWindow& parent)
+    {
+        ASSERT_TRUE (parent.isAvailable());
+        const auto window = parent.clapWindow();
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+        ASSERT_TRUE (gui().set_parent (plugin, &window));
+        ASSERT_TRUE (gui().show (plugin));
+    }
+
     std::pair<uint32_t, uint32_t> currentSize() const
     {
         uint32_t width = 0, height = 0;
@@ -597,12 +608,7 @@ int differingPixels (const std::vector<uint32_t>& a, const std::vector<uint32_t>
 TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimerTick)
 {
     ParentWindow parent;
-    ASSERT_TRUE (parent.isAvailable());
-    const auto window = parent.clapWindow();
-    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
-    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
-    ASSERT_TRUE (gui().set_parent (plugin, &window));
-    ASSERT_TRUE (gui().show (plugin));
+    ASSERT_NO_FATAL_FAILURE (openAt100Percent (parent));
     host.runMainLoop (plugin, 1000);
     const auto alone = parent.capture (480, 460);
     ASSERT_EQ (alone.size(), (size_t) (480 * 460));
@@ -616,6 +622,7 @@ TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimer
     const auto& otherGui = *extensionOf<clap_plugin_gui> (other, CLAP_EXT_GUI);
     ASSERT_TRUE (otherGui.create (other, CLAP_WINDOW_API_X11, false));
     ASSERT_TRUE (otherGui.set_size (other, 240, 230));
+    const auto window = parent.clapWindow();
     ASSERT_TRUE (otherGui.set_parent (other, &window));
     ASSERT_TRUE (otherGui.show (other));
     otherHost.runMainLoop (other, 1000);
@@ -642,12 +649,7 @@ TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimer
 TEST_F (ModuleGui, TheFirstFrameIsOnScreenWhenShowReturnsBeforeAnyTimerTick)
 {
     ParentWindow parent;
-    ASSERT_TRUE (parent.isAvailable());
-    const auto window = parent.clapWindow();
-    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
-    ASSERT_TRUE (gui().set_size (plugin, 480, 460));
-    ASSERT_TRUE (gui().set_parent (plugin, &window));
-    ASSERT_TRUE (gui().show (plugin));
+    ASSERT_NO_FATAL_FAILURE (openAt100Percent (parent));
 
     // No tick of the host's timer yet: the parent is black wherever the editor has not painted.
     const ScreenStatistics shown (parent.capture (480, 460));

@@ -1167,6 +1167,21 @@ TEST_F (TopBarRealWindowTest, TheOptionsMenuAndTheNewsWindowAreDrawnLightWithDar
     EXPECT_LT (editortest::luma (withNews, dimmed.x, dimmed.y), editortest::luma (before, dimmed.x, dimmed.y) - 5.0f);
 }
 
+TEST_F (TopBarRealWindowTest, TheAboutWindowIsALightPanelWithDarkTextOverTheDimmedEditor)
+{
+    const auto before = snapshot ("topbar-before-about.png");
+    auto& about = window->getAboutWindow();
+    about.showWindow (1);
+    ASSERT_TRUE (editortest::pumpUntil ([&about] { return about.isVisible() && about.getAlpha() >= 1.0f; }));
+
+    const auto withAbout = snapshot ("topbar-about-window.png");
+    expectLightWithDarkText (withAbout, about.getPanelBounds(), "about panel");
+
+    const juce::Point<int> inputKnob (108, 395); // white, left of the panel
+    ASSERT_GT (editortest::luma (before, inputKnob.x, inputKnob.y), 150.0f);
+    EXPECT_LT (editortest::luma (withAbout, inputKnob.x, inputKnob.y), editortest::luma (before, inputKnob.x, inputKnob.y) - 40.0f);
+}
+
 TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightButtonsInsteadOfTeal)
 {
     window->installDefaultPlatformServices();
