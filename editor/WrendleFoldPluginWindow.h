@@ -11,6 +11,7 @@
 #include "OrvelLookAndFeel.h"
 #include "SharedData.h"
 #include "TopBarBoxes.h"
+#include "WrendleFoldEditor.h"
 #include "state/OrvelSettings.h"
 
 #include <juce_opengl/juce_opengl.h>
@@ -20,7 +21,6 @@
 #include <memory>
 
 class WrendleFoldProcessor;
-class WrendleFoldEditor;
 
 /**
     The main window: every control of the plug-in, laid out at a fixed logical
@@ -54,8 +54,9 @@ public:
     WrendleFoldPluginWindow (WrendleFoldProcessor& processor, WrendleFoldEditor* editor);
     ~WrendleFoldPluginWindow() override;
 
-    static constexpr int logicalWidth = 480;
-    static constexpr int logicalHeight = 460;
+    // The editor's logical size, named once there.
+    static constexpr int logicalWidth = WrendleFoldEditor::logicalWidth;
+    static constexpr int logicalHeight = WrendleFoldEditor::logicalHeight;
 
     enum TimerIds
     {
