@@ -156,6 +156,7 @@ protected:
     bool guiSetScale (double scale) noexcept override;
     bool guiGetSize (uint32_t* width, uint32_t* height) noexcept override;
     bool guiCanResize() noexcept override;
+    bool guiGetResizeHints (clap_gui_resize_hints* hints) noexcept override;
     bool guiAdjustSize (uint32_t* width, uint32_t* height) noexcept override;
     bool guiSetSize (uint32_t width, uint32_t height) noexcept override;
     bool guiSetParent (const clap_window* window) noexcept override;

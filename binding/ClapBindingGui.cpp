@@ -1,6 +1,8 @@
 #include "binding/ClapBinding.h"
 
 #include "binding/EditorWrapperComponent.h"
+#include "binding/GuiSizing.h"
+#include "binding/QueuedWindowEvents.h"
 
 #include <climits>
 #include <cstring>
@@ -82,7 +84,8 @@ bool ClapBinding::guiCreate (const char*, bool isFloating) noexcept
         if (editorWrapper == nullptr)
             editorWrapper = std::make_unique<EditorWrapperComponent> (getHostInterfaces(), *this, idsByParameter);
 
-        editorWrapper->setEditor (processor->createEditorIfNeeded());
+        // A host that set its scale before this editor existed still gets it applied.
+        editorWrapper->setEditor (processor->createEditorIfNeeded(), guiScale);
         return hasEditor();
     }
     catch (...)
@@ -139,6 +142,15 @@ bool ClapBinding::guiCanResize() noexcept
     return hasEditor() ? editorWrapper->getEditor()->isResizable() : true;
 }
 
+bool ClapBinding::guiGetResizeHints (clap_gui_resize_hints* hints) noexcept
+{
+    if (! hasEditor())
+        return false;
+
+    *hints = resizeHintsOf (*editorWrapper->getEditor());
+    return true;
+}
+
 bool ClapBinding::guiAdjustSize (uint32_t* width, uint32_t* height) noexcept
 {
     if (! hasEditor() || ! editorWrapper->getEditor()->isResizable())
@@ -149,41 +161,9 @@ bool ClapBinding::guiAdjustSize (uint32_t* width, uint32_t* height) noexcept
     if (constrainer == nullptr)
         return true;
 
-    auto minWidth = constrainer->getMinimumWidth();
-    auto maxWidth = constrainer->getMaximumWidth();
-    auto minHeight = constrainer->getMinimumHeight();
-    auto maxHeight = constrainer->getMaximumHeight();
-
-    // The constrainer speaks the editor's unscaled units; the host speaks scaled ones.
-    if (std::abs (guiScale - 1.0f) > 0.001f)
-    {
-        minWidth = juce::roundToInt ((float) minWidth * guiScale);
-        maxWidth = juce::roundToInt ((float) maxWidth * guiScale);
-        minHeight = juce::roundToInt ((float) minHeight * guiScale);
-        maxHeight = juce::roundToInt ((float) maxHeight * guiScale);
-    }
-
-    const auto requestedHeight = (int64_t) *height;
-    const auto newHeight = requestedHeight < minHeight ? (int64_t) minHeight
-                         : requestedHeight > maxHeight ? (int64_t) maxHeight
-                                                       : requestedHeight;
-    *height = (uint32_t) juce::jmax<int64_t> (0, newHeight);
-
-    const auto aspectRatio = constrainer->getFixedAspectRatio();
-
-    if (aspectRatio > 0.0)
-    {
-        *width = (uint32_t) juce::jmax (0.0, std::round (aspectRatio * (double) *height));
-    }
-    else
-    {
-        const auto requestedWidth = (int64_t) *width;
-        const auto newWidth = requestedWidth < minWidth ? (int64_t) minWidth
-                            : requestedWidth > maxWidth ? (int64_t) maxWidth
-                                                        : requestedWidth;
-        *width = (uint32_t) juce::jmax<int64_t> (0, newWidth);
-    }
-
+    const auto adjusted = adjustedHostSize (*constrainer, { (int64_t) *width, (int64_t) *height }, guiScale);
+    *width = (uint32_t) juce::jmax (0, adjusted.x);
+    *height = (uint32_t) juce::jmax (0, adjusted.y);
     return true;
 }
 
@@ -243,7 +223,17 @@ bool ClapBinding::guiSetParent (const clap_window* window) noexcept
 bool ClapBinding::guiShow() noexcept
 {
     // Visibility is the host's business: its window shows and hides the holder with it.
-    return hasEditor() ? parentAttached : false;
+    if (! hasEditor() || ! parentAttached)
+        return false;
+
+    // The first frame goes out now rather than at the next timer tick of the host's loop.
+    if (auto* peer = editorWrapper->getPeer())
+    {
+        peer->performAnyPendingRepaintsNow();
+        flushWindowSystem();
+    }
+
+    return true;
 }
 
 } // namespace clapbinding

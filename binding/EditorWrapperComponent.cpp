@@ -1,6 +1,7 @@
 #include "binding/EditorWrapperComponent.h"
 
 #include "binding/ClapBinding.h"
+#include "binding/GuiSizing.h"
 
 namespace clapbinding
 {
@@ -20,7 +21,7 @@ EditorWrapperComponent::~EditorWrapperComponent()
     hostContext.reset();
 }
 
-void EditorWrapperComponent::setEditor (juce::AudioProcessorEditor* newEditor)
+void EditorWrapperComponent::setEditor (juce::AudioProcessorEditor* newEditor, float scale)
 {
     if (newEditor != editor.get())
     {
@@ -36,6 +37,8 @@ void EditorWrapperComponent::setEditor (juce::AudioProcessorEditor* newEditor)
     editor->setHostContext (newContext.get());
     hostContext = std::move (newContext);
 
+    hostScale = scale;
+    editor->setScaleFactor (scale);
     addAndMakeVisible (*editor);
     editor->setTopLeftPosition (0, 0);
 
@@ -48,8 +51,11 @@ void EditorWrapperComponent::setEditor (juce::AudioProcessorEditor* newEditor)
 
 juce::Rectangle<int> EditorWrapperComponent::getEditorBoundsInHolder() const
 {
-    // getBoundsInParent() applies the editor's transform, i.e. the host scale.
-    return editor != nullptr ? editor->getBoundsInParent() : juce::Rectangle<int>();
+    if (editor == nullptr)
+        return {};
+
+    const auto size = toHostPixels ({ editor->getWidth(), editor->getHeight() }, hostScale);
+    return { editor->getX(), editor->getY(), size.x, size.y };
 }
 
 void EditorWrapperComponent::storeLastKnownSize (juce::Rectangle<int> bounds) noexcept
@@ -72,7 +78,8 @@ void EditorWrapperComponent::resized()
     const auto holderBounds = getLocalBounds();
     {
         const juce::ScopedValueSetter<bool> resizing (resizingEditor, true);
-        editor->setBounds (editor->getLocalArea (this, holderBounds).withPosition (0, 0));
+        const auto size = toEditorUnits ({ holderBounds.getWidth(), holderBounds.getHeight() }, hostScale);
+        editor->setBounds (0, 0, size.x, size.y);
     }
     storeLastKnownSize (holderBounds);
 }
@@ -104,11 +111,13 @@ void EditorWrapperComponent::rescale (float scale)
     if (editor == nullptr)
         return;
 
+    // The editor's own size is the user's window size; the host's scale only multiplies it.
+    // Fitting the editor into the holder's old pixels instead would store the scale's inverse
+    // as the user's size.
     {
         const juce::ScopedValueSetter<bool> resizing (resizingEditor, true);
+        hostScale = scale;
         editor->setScaleFactor (scale);
-        const juce::Rectangle<int> lastKnown (0, 0, lastWidth, lastHeight);
-        editor->setBounds (editor->getLocalArea (this, lastKnown).withPosition (0, 0));
     }
 
     const auto bounds = getEditorBoundsInHolder();

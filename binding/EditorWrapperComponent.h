@@ -18,8 +18,8 @@ class ClapBinding;
     The opaque component the binding places in the host's window; it owns the processor's editor
     and keeps the two sizes in step.
 
-    Sizes are kept in holder coordinates (host pixels). The editor may carry a scale transform
-    (the host's GUI scale), so its own bounds are converted both ways. Two guards stop the
+    Sizes are kept in holder coordinates (host pixels). The editor carries the host's GUI scale as
+    a transform, so its own bounds are converted both ways (rounded, see toHostPixels()). Two guards stop the
     resize ping-pong: while the holder resizes the editor (`resizingEditor`) it ignores the
     editor's bounds changes, and while the holder's own size is set from outside
     (`sizingFromHost`) it does not push that size back into the editor.
@@ -35,14 +35,15 @@ public:
     ~EditorWrapperComponent() override;
 
     /** Takes the editor (replacing and deleting any previous one, unless it is the same), gives it
-        a fresh host context, shows it at the origin and sizes the holder to it. */
-    void setEditor (juce::AudioProcessorEditor* newEditor);
+        a fresh host context and the host's scale, shows it at the origin and sizes the holder to
+        it. */
+    void setEditor (juce::AudioProcessorEditor* newEditor, float scale = 1.0f);
 
     juce::AudioProcessorEditor* getEditor() const noexcept { return editor.get(); }
     EditorHostContext* getHostContext() const noexcept { return hostContext.get(); }
 
-    /** Applies a new scale to the editor, keeping the holder's last known size, and asks the host
-        to resize to what the editor then occupies. */
+    /** Applies a new scale to the editor, which keeps its own size (the user's choice), and asks
+        the host to resize to what the editor then occupies: twice the pixels at scale 2. */
     void rescale (float scale);
 
     /** Asks the host for the size and takes it, without pushing it back into the editor. */
@@ -64,6 +65,7 @@ private:
     const std::unordered_map<juce::AudioProcessorParameter*, clap_id>& parameterIds;
     std::unique_ptr<juce::AudioProcessorEditor> editor;
     std::unique_ptr<EditorHostContext> hostContext;
+    float hostScale = 1.0f;
     int lastWidth = 0;
     int lastHeight = 0;
     bool resizingEditor = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "binding/GuiEventLoop.h"
+#include "binding/QueuedWindowEvents.h"
 
 #include <juce_events/juce_events.h>
 
@@ -20,10 +21,11 @@ namespace clapbinding
 
 /**
     Runs what JUCE's message loop would run now, without waiting: X11 events
-    (mouse, keys, exposure), JUCE's queued messages (timers, repaints, async
-    callbacks, action and change broadcasts). Stops when nothing is pending or
-    after maxRounds rounds, so a flood of messages cannot starve the host.
-    Returns the number of rounds that dispatched something.
+    (mouse, keys, exposure), those Xlib already holds in its own queue included,
+    JUCE's queued messages (timers, repaints, async callbacks, action and change
+    broadcasts). Stops when nothing is pending or after maxRounds rounds, so a
+    flood of messages cannot starve the host. Returns the number of rounds that
+    dispatched something.
 
     Message thread only. On macOS and Windows JUCE hooks into the native run
     loop that the host runs anyway, so there is nothing to do and it returns 0.
@@ -35,8 +37,17 @@ inline int dispatchPendingJuceMessages (int maxRounds = 32) noexcept
 
     try
     {
-        while (rounds < maxRounds && juce::dispatchNextMessageOnSystemQueue (true))
+        while (rounds < maxRounds)
+        {
+            // Queued X events first: an exposure turns into a repaint region that JUCE's next
+            // repaint timer message, perhaps already waiting, then paints in this same call.
+            const auto hadWindowEvents = dispatchQueuedWindowEvents() > 0;
+
+            if (! juce::dispatchNextMessageOnSystemQueue (true) && ! hadWindowEvents)
+                break;
+
             ++rounds;
+        }
     }
     catch (...)
     {

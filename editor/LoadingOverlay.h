@@ -20,11 +20,19 @@ public:
         reset when the overlay is shown again. */
     const juce::String& getDots() const noexcept { return dots; }
 
+    /** Plain: an opaque dark ground in the dashed frame, without the word. The
+        first window of a process shows this until its typefaces exist (see
+        OrvelLookAndFeel::prepareTypefaces()); being opaque, it also keeps every
+        control behind it, text and all, from painting. */
+    void setPlain (bool shouldBePlain);
+    bool isPlain() const noexcept { return plain; }
+
     void paint (juce::Graphics& g) override;
     void timerCallback() override;
 
 private:
     juce::String dots;
+    bool plain = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LoadingOverlay)
 };

@@ -2,6 +2,8 @@
 
 #include "editor/EmbeddedResources.h"
 
+#include <atomic>
+
 namespace orvel
 {
 namespace
@@ -33,6 +35,23 @@ juce::Typeface::Ptr OrvelLookAndFeel::getBoldTypeface()
 {
     static const juce::Typeface::Ptr typeface = makeTypeface ("OpenSansBold_ttf");
     return typeface;
+}
+
+namespace
+{
+std::atomic<bool> typefacesReady { false };
+}
+
+void OrvelLookAndFeel::prepareTypefaces()
+{
+    getRegularTypeface();
+    getBoldTypeface();
+    typefacesReady = true;
+}
+
+bool OrvelLookAndFeel::typefacesArePrepared() noexcept
+{
+    return typefacesReady.load();
 }
 
 juce::Font OrvelLookAndFeel::regularFont (float height)
@@ -344,7 +363,54 @@ int OrvelLookAndFeel::getPopupMenuBorderSize()
 }
 
 //==============================================================================
-void OrvelLookAndFeel::drawComboBox (juce::Graphics&, int, int, bool, int, int, int, int, juce::ComboBox&) {}
+void OrvelLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool isButtonDown, int buttonX,
+                                     int buttonY, int buttonW, int buttonH, juce::ComboBox& box)
+{
+    if (drawsComboBoxes)
+        juce::LookAndFeel_V4::drawComboBox (g, width, height, isButtonDown, buttonX, buttonY, buttonW, buttonH, box);
+}
+
+void OrvelLookAndFeel::drawFileBrowserRow (juce::Graphics& g, int width, int height, const juce::File&,
+                                           const juce::String& filename, juce::Image* icon,
+                                           const juce::String& fileSizeDescription,
+                                           const juce::String& fileTimeDescription, bool isDirectory,
+                                           bool isItemSelected, int, juce::DirectoryContentsDisplayComponent& list)
+{
+    auto* listComponent = dynamic_cast<juce::Component*> (&list);
+    const auto colourOf = [this, listComponent] (int id)
+    { return listComponent != nullptr ? listComponent->findColour (id) : findColour (id); };
+
+    if (isItemSelected)
+        g.fillAll (colourOf (juce::DirectoryContentsDisplayComponent::highlightColourId));
+
+    constexpr int iconWidth = 32;
+    const auto placement = juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize;
+
+    if (icon != nullptr && icon->isValid())
+        g.drawImageWithin (*icon, 2, 2, iconWidth - 4, height - 4, placement, false);
+    else if (auto* drawable = isDirectory ? getDefaultFolderImage() : getDefaultDocumentFileImage())
+        drawable->drawWithin (g, { 2.0f, 2.0f, (float) iconWidth - 4.0f, (float) height - 4.0f }, placement, 1.0f);
+
+    const auto textColour = colourOf (isItemSelected ? juce::DirectoryContentsDisplayComponent::highlightedTextColourId
+                                                     : juce::DirectoryContentsDisplayComponent::textColourId);
+    g.setColour (textColour);
+    g.setFont (regularFont ((float) height * 0.6f));
+
+    // Wide lists show size and date in two columns on the right, as JUCE's own rows do.
+    if (width > 450 && ! isDirectory)
+    {
+        const auto sizeX = juce::roundToInt ((float) width * 0.7f), dateX = juce::roundToInt ((float) width * 0.8f);
+        g.drawFittedText (filename, iconWidth, 0, sizeX - iconWidth, height, juce::Justification::centredLeft, 1);
+
+        g.setFont (regularFont ((float) height * 0.45f));
+        g.setColour (textColour.withMultipliedAlpha (0.7f));
+        g.drawFittedText (fileSizeDescription, sizeX, 0, dateX - sizeX - 8, height, juce::Justification::centredRight, 1);
+        g.drawFittedText (fileTimeDescription, dateX, 0, width - 8 - dateX, height, juce::Justification::centredRight, 1);
+        return;
+    }
+
+    g.drawFittedText (filename, iconWidth, 0, width - iconWidth, height, juce::Justification::centredLeft, 1);
+}
 
 juce::Font OrvelLookAndFeel::getComboBoxFont (juce::ComboBox&)
 {

@@ -33,6 +33,14 @@ public:
     static juce::Typeface::Ptr getRegularTypeface();
     static juce::Typeface::Ptr getBoldTypeface();
 
+    /** Makes both typefaces. The first typeface of a process makes JUCE list
+        every font file of the system (about 150 ms on a busy machine), so the
+        first window has the skin thread do it rather than its first paint.
+        JUCE's font list is not thread-safe: until typefacesArePrepared(), the
+        message thread must draw no text. */
+    static void prepareTypefaces();
+    static bool typefacesArePrepared() noexcept;
+
     static juce::Font regularFont (float height);
     static juce::Font boldFont (float height);
 
@@ -67,6 +75,16 @@ public:
     juce::Component* getParentComponentForMenuOptions (const juce::PopupMenu::Options& options) override;
     int getPopupMenuBorderSize() override;
 
+    /** Off by default: the preset box sits on a box the top bar paints. The
+        file dialog's path box needs its own. */
+    void setDrawsComboBoxes (bool shouldDraw) noexcept { drawsComboBoxes = shouldDraw; }
+
+    /** The rows of a file list (the save dialog's), in Open Sans. */
+    void drawFileBrowserRow (juce::Graphics&, int width, int height, const juce::File&, const juce::String& filename,
+                             juce::Image* icon, const juce::String& fileSizeDescription,
+                             const juce::String& fileTimeDescription, bool isDirectory, bool isItemSelected,
+                             int itemIndex, juce::DirectoryContentsDisplayComponent&) override;
+
     void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown,
                        int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox&) override;
     juce::Font getComboBoxFont (juce::ComboBox&) override;
@@ -89,6 +107,7 @@ private:
     float highlightDarkening = 0.06f;
     float menuOpacity = 1.0f;
     float tickOffset = 0.0f; // vertical offset of the popup-menu tick dot
+    bool drawsComboBoxes = false;
 
     std::unique_ptr<juce::Drawable> cornerIcon;
 

@@ -1,8 +1,9 @@
 #include "editor/SharedData.h"
 
 #include "editor/EmbeddedResources.h"
+#include "editor/OrvelLookAndFeel.h"
 
-#include "tools/skin-generator/SkinPainters.h"
+#include <SkinPainters.h>
 
 namespace orvel
 {
@@ -260,6 +261,9 @@ void SharedData::startRebuild()
 
 void SharedData::run()
 {
+    // Before the images: the first window draws no text until the typefaces exist.
+    OrvelLookAndFeel::prepareTypefaces();
+
     ImageSet fresh;
     const auto b = brightness.load();
     const auto c = contrast.load();

@@ -6,6 +6,7 @@
 #include "editor/SharedData.h"
 #include "editor/WidgetSupport.h"
 #include "editor/WrendleFoldEditor.h"
+#include "editor/FileDialogLook.h"
 #include "plugin/WrendleFoldProcessor.h"
 #include "state/PresetFile.h"
 
@@ -106,6 +107,14 @@ WrendleFoldPluginWindow::WrendleFoldPluginWindow (WrendleFoldProcessor& processo
 
     setLookAndFeel (&processor.getLookAndFeel());
 
+    // Its very first frame is the plain overlay, at once; text waits for the
+    // typefaces, which the skin thread makes first.
+    if (skinPending && ! orvel::OrvelLookAndFeel::typefacesArePrepared())
+    {
+        loadingOverlay.setPlain (true);
+        startTimer (typefaceWaitTimerId, 10);
+    }
+
     if (skinPending)
         updateGraphics();
 }
@@ -114,6 +123,7 @@ WrendleFoldPluginWindow::~WrendleFoldPluginWindow()
 {
     stopTimer (refreshTimerId);
     stopTimer (lockRestoreTimerId);
+    stopTimer (typefaceWaitTimerId);
     loadingOverlay.stopTimer();
     presetBox.removeChangeListener (this);
     openGLContext.detach();
@@ -138,6 +148,12 @@ void WrendleFoldPluginWindow::installDefaultPlatformServices()
 
         saveChooser->launchAsync (flags, [onChosen = std::move (onChosen)] (const juce::FileChooser& chooser)
                                   { onChosen (chooser.getResult()); });
+
+        // JUCE's own dialog, when it is the one that opened, is modal by now.
+        if (saveDialogLook == nullptr)
+            saveDialogLook = orvel::makeFileDialogLook();
+
+        orvel::dressFileDialog (juce::Component::getCurrentlyModalComponent(), *saveDialogLook);
     };
 
     platform.askOkCancel = [this] (const juce::String& title, const juce::String& message, std::function<void (bool)> onAnswer)
@@ -595,6 +611,14 @@ void WrendleFoldPluginWindow::timerCallback (int timerId)
         refreshFromProcessor();
     else if (timerId == lockRestoreTimerId)
         restoreParameterLocks();
+    else if (timerId == typefaceWaitTimerId && orvel::OrvelLookAndFeel::typefacesArePrepared())
+        endPlainLoadingOverlay();
+}
+
+void WrendleFoldPluginWindow::endPlainLoadingOverlay()
+{
+    stopTimer (typefaceWaitTimerId);
+    loadingOverlay.setPlain (false);
 }
 
 void WrendleFoldPluginWindow::syncWidgetsWithParameters()
@@ -862,6 +886,7 @@ void WrendleFoldPluginWindow::updateGraphics()
 void WrendleFoldPluginWindow::finishGraphicsUpdate()
 {
     skinPending = false;
+    endPlainLoadingOverlay();
     initTopBar();
     initMainControls();
     loadingOverlay.stopTimer();

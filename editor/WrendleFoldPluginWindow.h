@@ -9,8 +9,10 @@
 #include "editor/OrvelButton.h"
 #include "editor/OrvelComponents.h"
 #include "editor/OrvelKnob.h"
+#include "editor/OrvelLookAndFeel.h"
 #include "editor/SharedData.h"
 #include "editor/TopBarBoxes.h"
+#include "editor/WrendleFoldEditor.h"
 #include "state/OrvelSettings.h"
 
 #include <juce_opengl/juce_opengl.h>
@@ -20,7 +22,6 @@
 #include <memory>
 
 class WrendleFoldProcessor;
-class WrendleFoldEditor;
 
 /**
     The main window: every control of the plug-in, laid out at a fixed logical
@@ -54,13 +55,15 @@ public:
     WrendleFoldPluginWindow (WrendleFoldProcessor& processor, WrendleFoldEditor* editor);
     ~WrendleFoldPluginWindow() override;
 
-    static constexpr int logicalWidth = 480;
-    static constexpr int logicalHeight = 460;
+    // The editor's logical size, named once there.
+    static constexpr int logicalWidth = WrendleFoldEditor::logicalWidth;
+    static constexpr int logicalHeight = WrendleFoldEditor::logicalHeight;
 
     enum TimerIds
     {
         refreshTimerId = 0,
-        lockRestoreTimerId = 1
+        lockRestoreTimerId = 1,
+        typefaceWaitTimerId = 2 // the first window of a process, until it may draw text
     };
 
     /** Width of the news panel under the bell. */
@@ -125,6 +128,8 @@ public:
     };
 
     PlatformServices platform;
+    /** Puts the real services into `platform` (the constructor does). */
+    void installDefaultPlatformServices();
 
     //==============================================================================
     /** The top bar: background, logo, product name, the links menu, the preset
@@ -239,6 +244,9 @@ public:
     void actionListenerCallback (const juce::String& message) override;
 
 private:
+    /** The loading overlay shows the word again, and the controls behind it paint. */
+    void endPlainLoadingOverlay();
+
     enum TopBarImage
     {
         prevOnImage = 0,
@@ -293,7 +301,6 @@ private:
     void setLeftHandedMouse (bool shouldBeLeftHanded);
     void setWindowSize (double scale);
     void setImageAdjustment (float newBrightness, float newContrast);
-    void installDefaultPlatformServices();
 
     //==============================================================================
     juce::OpenGLContext openGLContext;
@@ -341,6 +348,8 @@ private:
     int lockRestoreCountSeen = 0; // the processor's host restores they reflect
 
     juce::TooltipWindow tooltipWindow { this, 600 };
+    // The dialog's look outlives the dialog.
+    std::unique_ptr<orvel::OrvelLookAndFeel> saveDialogLook;
     std::unique_ptr<juce::FileChooser> saveChooser;
     orvel::OrvelSettings settings;
     juce::Random random;

@@ -3,8 +3,10 @@
 
 #include "binding/EditorHostContext.h"
 #include "binding/EditorWrapperComponent.h"
+#include "binding/GuiSizing.h"
 #include "ProbeBindingFixture.h"
 
+#include <cmath>
 #include <limits>
 
 namespace
@@ -92,18 +94,23 @@ TEST_F (BindingGui, CreateFailsWhenTheProcessorGivesNoEditor)
     EXPECT_FALSE (binding->isGuiCreated());
 }
 
-TEST_F (BindingGui, SetScaleKeepsTheHostsSizeAndScalesTheEditorInside)
+TEST_F (BindingGui, SetScaleMultipliesTheHostsSizeAndKeepsTheEditorsOwnSize)
 {
     createGui();
 
     EXPECT_TRUE (gui()->set_scale (plugin, 2.0));
 
     EXPECT_FLOAT_EQ (binding->getGuiScale(), 2.0f);
-    EXPECT_EQ (size(), Size (300, 200));
-    EXPECT_EQ (editor()->getWidth(), 150) << "the editor now has half the units, drawn twice as large";
-    EXPECT_EQ (editor()->getHeight(), 100);
+    EXPECT_EQ (size(), Size (600, 400));
+    EXPECT_EQ (editor()->getWidth(), 300) << "the editor keeps its units, drawn twice as large";
+    EXPECT_EQ (editor()->getHeight(), 200);
     ASSERT_FALSE (host.resizeRequests.empty());
-    EXPECT_EQ (host.resizeRequests.back(), Size (300, 200));
+    EXPECT_EQ (host.resizeRequests.back(), Size (600, 400));
+
+    // Back at scale 1 nothing of the detour remains.
+    EXPECT_TRUE (gui()->set_scale (plugin, 1.0));
+    EXPECT_EQ (size(), Size (300, 200));
+    EXPECT_EQ (editor()->getWidth(), 300);
 }
 
 TEST_F (BindingGui, SetScaleTakesFactorsAndPercentagesAndRefusesNonsense)
@@ -121,7 +128,7 @@ TEST_F (BindingGui, SetScaleTakesFactorsAndPercentagesAndRefusesNonsense)
     EXPECT_FLOAT_EQ (binding->getGuiScale(), 2.0f);
 }
 
-TEST_F (BindingGui, TheScaleOutlivesTheGuiButIsOnlyAppliedBySetScale)
+TEST_F (BindingGui, TheScaleOutlivesTheGuiAndAppliesToTheNextEditor)
 {
     createGui();
     ASSERT_TRUE (gui()->set_scale (plugin, 2.0));
@@ -130,7 +137,62 @@ TEST_F (BindingGui, TheScaleOutlivesTheGuiButIsOnlyAppliedBySetScale)
     createGui();
     EXPECT_FLOAT_EQ (binding->getGuiScale(), 2.0f);
     EXPECT_EQ (editor()->getWidth(), 300);
-    EXPECT_EQ (size(), Size (300, 200));
+    EXPECT_EQ (size(), Size (600, 400));
+}
+
+struct HintsCase
+{
+    const char* what;
+    ProbeEditor::Sizing sizing;
+    bool resizable;
+    bool preservesAspect;
+    Size aspect;
+};
+
+void PrintTo (const HintsCase& c, std::ostream* os) { *os << c.what; }
+
+class ResizeHints : public BindingGui, public ::testing::WithParamInterface<HintsCase>
+{
+};
+
+TEST_P (ResizeHints, TellTheHostWhetherAndHowTheEditorResizes)
+{
+    const auto& c = GetParam();
+    createGui (c.sizing);
+
+    clap_gui_resize_hints hints {};
+    hints.aspect_ratio_width = hints.aspect_ratio_height = 77;
+    ASSERT_TRUE (gui()->get_resize_hints (plugin, &hints));
+
+    EXPECT_EQ (hints.can_resize_horizontally, c.resizable);
+    EXPECT_EQ (hints.can_resize_vertically, c.resizable);
+    EXPECT_EQ (hints.preserve_aspect_ratio, c.preservesAspect);
+
+    if (c.preservesAspect)
+    {
+        EXPECT_EQ (Size (hints.aspect_ratio_width, hints.aspect_ratio_height), c.aspect);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    BindingGui,
+    ResizeHints,
+    ::testing::Values (HintsCase { "free within limits", ProbeEditor::Sizing::constrained, true, false, {} },
+                       HintsCase { "aspect ratio 1.5", ProbeEditor::Sizing::aspectLocked, true, true, { 3, 2 } },
+                       HintsCase { "fixed size", ProbeEditor::Sizing::fixed, false, false, {} }));
+
+TEST (AspectRatioAsFraction, GivesTheSmallestWholeNumbersOfTheRatio)
+{
+    EXPECT_EQ (clapbinding::aspectRatioAsFraction (480.0 / 460.0), Size (24, 23));
+    EXPECT_EQ (clapbinding::aspectRatioAsFraction (16.0 / 9.0), Size (16, 9));
+    EXPECT_EQ (clapbinding::aspectRatioAsFraction (0.5), Size (1, 2));
+    EXPECT_EQ (clapbinding::aspectRatioAsFraction (3.0), Size (3, 1));
+    EXPECT_EQ (clapbinding::aspectRatioAsFraction (0.0), Size (1, 1));
+
+    // An irrational ratio is approximated within a millionth by a denominator below 10,000.
+    const auto [width, height] = clapbinding::aspectRatioAsFraction (std::sqrt (2.0));
+    EXPECT_LT (height, 10000u);
+    EXPECT_NEAR ((double) width / (double) height, std::sqrt (2.0), 1.0e-6 * std::sqrt (2.0));
 }
 
 struct AdjustCase

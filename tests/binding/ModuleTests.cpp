@@ -9,8 +9,10 @@
 #include "plugin/WrendleFoldProcessor.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -339,6 +341,24 @@ protected:
         EXPECT_TRUE (gui().adjust_size (plugin, &width, &height));
         return { width, height };
     }
+
+    /** Opens the editor at 480 x 460 in the parent window, as a host does. */
+    void openAt100Percent (const ParentWindow& parent)
+    {
+        ASSERT_TRUE (parent.isAvailable());
+        const auto window = parent.clapWindow();
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+        ASSERT_TRUE (gui().set_parent (plugin, &window));
+        ASSERT_TRUE (gui().show (plugin));
+    }
+
+    std::pair<uint32_t, uint32_t> currentSize() const
+    {
+        uint32_t width = 0, height = 0;
+        EXPECT_TRUE (gui().get_size (plugin, &width, &height));
+        return { width, height };
+    }
 };
 
 using Size = std::pair<uint32_t, uint32_t>;
@@ -364,6 +384,84 @@ TEST_F (ModuleGui, TheEditorKeepsTheAspect480To460Within240x230And960x920)
     ASSERT_TRUE (gui().set_scale (plugin, 150.0));
     EXPECT_EQ (adjusted (10, 10), Size (360, 345));
 
+    gui().destroy (plugin);
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleGui, TheHostsScaleMultipliesTheUsersWindowSizeAndIsNeverStoredAsIt)
+{
+    struct Case
+    {
+        double hostScale;
+        Size atUserSize1, atUserSize075;
+    };
+
+    // 480 x 460 x user size x host scale.
+    for (const auto& c : { Case { 1.0, { 480, 460 }, { 360, 345 } }, Case { 1.5, { 720, 690 }, { 540, 518 } },
+                           Case { 2.0, { 960, 920 }, { 720, 690 } } })
+    {
+        SCOPED_TRACE (c.hostScale);
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460)); // the user's size: 100 %
+        ASSERT_TRUE (gui().set_scale (plugin, c.hostScale));
+        EXPECT_EQ (currentSize(), c.atUserSize1);
+        EXPECT_EQ (host.resizeRequests.back(), c.atUserSize1) << "the host was not asked for the scaled size";
+
+        // The user makes the window smaller at this scale: 75 % of the editor's own size.
+        const auto smaller = adjusted (c.atUserSize075.first, c.atUserSize075.second);
+        ASSERT_TRUE (gui().set_size (plugin, smaller.first, smaller.second));
+        EXPECT_EQ (currentSize(), c.atUserSize075);
+        gui().destroy (plugin);
+
+        // What was stored is the user's 75 %, whatever the host's scale was.
+        recreate();
+        ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+        EXPECT_EQ (currentSize(), Size (360, 345));
+
+        // And a host at scale 2 that opens it again gets twice that.
+        ASSERT_TRUE (gui().set_scale (plugin, 2.0));
+        EXPECT_EQ (currentSize(), Size (720, 690));
+        ASSERT_TRUE (gui().set_scale (plugin, 1.0));
+        ASSERT_TRUE (gui().set_size (plugin, 480, 460));
+        gui().destroy (plugin);
+        recreate();
+    }
+
+    EXPECT_TRUE (host.logTexts().empty());
+}
+
+TEST_F (ModuleGui, TheResizeHintsKeepTheAspect480To460AndAdjustSizeSnapsToItAtEveryScale)
+{
+    ASSERT_TRUE (gui().create (plugin, CLAP_WINDOW_API_X11, false));
+
+    clap_gui_resize_hints hints {};
+    ASSERT_TRUE (gui().get_resize_hints (plugin, &hints));
+    EXPECT_TRUE (hints.can_resize_horizontally);
+    EXPECT_TRUE (hints.can_resize_vertically);
+    EXPECT_TRUE (hints.preserve_aspect_ratio);
+    EXPECT_EQ ((uint64_t) hints.aspect_ratio_width * 460u, (uint64_t) hints.aspect_ratio_height * 480u)
+        << hints.aspect_ratio_width << ":" << hints.aspect_ratio_height;
+
+    struct Case
+    {
+        double hostScale;
+        Size requested, expected;
+    };
+
+    for (const auto& c : { Case { 1.0, { 500, 500 }, { 522, 500 } }, Case { 1.0, { 4000, 100 }, { 240, 230 } },
+                           Case { 2.0, { 10, 10 }, { 480, 460 } }, Case { 2.0, { 5000, 5000 }, { 1920, 1840 } },
+                           Case { 2.0, { 1000, 700 }, { 730, 700 } }, Case { 1.5, { 800, 800 }, { 834, 800 } } })
+    {
+        SCOPED_TRACE (testing::Message() << c.hostScale << " " << c.requested.first << "x" << c.requested.second);
+        ASSERT_TRUE (gui().set_scale (plugin, c.hostScale));
+        const auto snapped = adjusted (c.requested.first, c.requested.second);
+        EXPECT_EQ (snapped, c.expected);
+
+        // A snapped size is one the editor takes as it is.
+        EXPECT_EQ (adjusted (snapped.first, snapped.second), snapped);
+    }
+
+    ASSERT_TRUE (gui().set_scale (plugin, 1.0));
     gui().destroy (plugin);
     EXPECT_TRUE (host.logTexts().empty());
 }
@@ -482,6 +580,83 @@ TEST_F (ModuleGui, InsideTheHostsWindowTheEditorPaintsItsSkinThroughTheHostsTime
     gui().destroy (plugin);
     EXPECT_TRUE (host.timers.empty()) << "the GUI timer outlived the GUI";
     EXPECT_EQ (parent.childCount(), 0);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+/** How many pixels of the upper left width x height differ between two captures of one stride,
+    by more than the rounding of a repaint clipped to part of the window (a few steps). */
+int differingPixels (const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int stride, int width, int height)
+{
+    const auto channelsDiffer = [] (uint32_t p, uint32_t q)
+    {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (std::abs ((int) ((p >> shift) & 0xff) - (int) ((q >> shift) & 0xff)) > 8)
+                return true;
+
+        return false;
+    };
+
+    int count = 0;
+
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            count += channelsDiffer (a[(size_t) (y * stride + x)], b[(size_t) (y * stride + x)]) ? 1 : 0;
+
+    return count;
+}
+
+TEST_F (ModuleGui, WhereAClosedWindowCoveredTheEditorItIsRepaintedWithinOneTimerTick)
+{
+    ParentWindow parent;
+    ASSERT_NO_FATAL_FAILURE (openAt100Percent (parent));
+    host.runMainLoop (plugin, 1000);
+    const auto alone = parent.capture (480, 460);
+    ASSERT_EQ (alone.size(), (size_t) (480 * 460));
+
+    // A window of the same process over the editor's upper left quarter, as the preset save
+    // dialog is: here a second instance's editor at half size.
+    TestHost otherHost;
+    const auto* other = factory().create_plugin (&factory(), otherHost.clapHost(), pluginId);
+    ASSERT_NE (other, nullptr);
+    ASSERT_TRUE (other->init (other));
+    const auto& otherGui = *extensionOf<clap_plugin_gui> (other, CLAP_EXT_GUI);
+    ASSERT_TRUE (otherGui.create (other, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (otherGui.set_size (other, 240, 230));
+    const auto window = parent.clapWindow();
+    ASSERT_TRUE (otherGui.set_parent (other, &window));
+    ASSERT_TRUE (otherGui.show (other));
+    otherHost.runMainLoop (other, 1000);
+    ASSERT_GT (differingPixels (alone, parent.capture (480, 460), 480, 240, 230), 10000) << "nothing covered the editor";
+
+    // Closing it waits for the server with a round trip, which reads the editor's expose event
+    // into Xlib's own queue: from then on the connection's descriptor no longer shows it.
+    otherGui.destroy (other);
+    other->destroy (other);
+
+    // One tick, once JUCE's repaint timer has come due.
+    std::this_thread::sleep_for (std::chrono::milliseconds (30));
+    ASSERT_EQ (host.timers.size(), 1u);
+    extensionOf<clap_plugin_timer_support> (plugin, CLAP_EXT_TIMER_SUPPORT)->on_timer (plugin, host.timers.front().id);
+
+    const auto after = parent.capture (480, 460);
+    saveScreenshot (after, 480, 460, "editor-after-closed-window.png");
+    EXPECT_EQ (differingPixels (alone, after, 480, 240, 230), 0) << "the closed window's pixels are still shown";
+
+    gui().destroy (plugin);
+    EXPECT_EQ (host.logTexts(), std::vector<std::string>());
+}
+
+TEST_F (ModuleGui, TheFirstFrameIsOnScreenWhenShowReturnsBeforeAnyTimerTick)
+{
+    ParentWindow parent;
+    ASSERT_NO_FATAL_FAILURE (openAt100Percent (parent));
+
+    // No tick of the host's timer yet: the parent is black wherever the editor has not painted.
+    const ScreenStatistics shown (parent.capture (480, 460));
+    EXPECT_LT (shown.blackShare, 0.1);
+    EXPECT_LT (shown.redShare, 0.05) << "the holder shows its error colour";
+
+    gui().destroy (plugin);
     EXPECT_EQ (host.logTexts(), std::vector<std::string>());
 }
 

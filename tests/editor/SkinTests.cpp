@@ -294,6 +294,25 @@ TEST (LoadingOverlayTest, PaintsAHazeAndADashedFrameSevenUnitsInside)
     EXPECT_EQ (image.getPixelAt (7 + 18, 7).getAlpha(), 0x8c);
 }
 
+TEST (LoadingOverlayTest, PlainItIsAnOpaqueGroundInTheFrameWithoutTheWord)
+{
+    orvel::LoadingOverlay overlay;
+    overlay.setSize (480, 460);
+    overlay.setPlain (true);
+    EXPECT_TRUE (overlay.isOpaque()) << "the controls behind it, text and all, must not paint";
+    const auto image = editortest::paintToImage (overlay);
+
+    // Where the word stands in the normal overlay there is only the ground.
+    for (int y = 205; y < 255; y += 3)
+        for (int x = 100; x < 380; x += 3)
+            ASSERT_EQ (image.getPixelAt (x, y), juce::Colour (0xff2c2c2d)) << x << ", " << y;
+
+    EXPECT_GT (editortest::luma (image, 12, 7), editortest::luma (image, 240, 120) + 20.0f) << "the dashed frame";
+
+    overlay.setPlain (false);
+    EXPECT_FALSE (overlay.isOpaque());
+}
+
 //==============================================================================
 namespace
 {

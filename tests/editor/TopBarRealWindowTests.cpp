@@ -3,6 +3,11 @@
 
 #include "TopBarFixture.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
+#include <vector>
+
 #if JUCE_LINUX || JUCE_BSD
  #include <X11/Xlib.h>
 #endif
@@ -108,4 +113,31 @@ TEST_F (TopBarRealWindowTest, TheOptionsMenuAndTheNewsWindowAreDrawnLightWithDar
 
     const juce::Point<int> dimmed (240, 420);
     EXPECT_LT (editortest::luma (withNews, dimmed.x, dimmed.y), editortest::luma (before, dimmed.x, dimmed.y) - 5.0f);
+}
+
+TEST_F (TopBarRealWindowTest, TheAboutWindowIsALightPanelWithDarkTextOverTheDimmedEditor)
+{
+
+
+}
+
+TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightButtonsInsteadOfTeal)
+{
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
 }
