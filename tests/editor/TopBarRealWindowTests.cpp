@@ -117,27 +117,109 @@ TEST_F (TopBarRealWindowTest, TheOptionsMenuAndTheNewsWindowAreDrawnLightWithDar
 
 TEST_F (TopBarRealWindowTest, TheAboutWindowIsALightPanelWithDarkTextOverTheDimmedEditor)
 {
+    const auto before = snapshot ("topbar-before-about.png");
+    auto& about = window->getAboutWindow();
+    about.showWindow (1);
+    ASSERT_TRUE (editortest::pumpUntil ([&about] { return about.isVisible() && about.getAlpha() >= 1.0f; }));
 
+    const auto withAbout = snapshot ("topbar-about-window.png");
+    expectLightWithDarkText (withAbout, about.getPanelBounds(), "about panel");
 
+    const juce::Point<int> inputKnob (108, 395); // white, left of the panel
+    ASSERT_GT (editortest::luma (before, inputKnob.x, inputKnob.y), 150.0f);
+    EXPECT_LT (editortest::luma (withAbout, inputKnob.x, inputKnob.y), editortest::luma (before, inputKnob.x, inputKnob.y) - 40.0f);
 }
 
 TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightButtonsInsteadOfTeal)
 {
+    window->installDefaultPlatformServices();
+    auto* modal = juce::ModalComponentManager::getInstance();
+    bool answered = false;
 
+    juce::File ("~").getChildFile ("Growl.kvp").replaceWithText ("<preset/>"); // a row in the list
+    window->platform.chooseFileToSave (juce::File ("~").getChildFile ("Dialog.kvp"),
+                                       [&answered] (const juce::File&) { answered = true; });
+    auto* dialog = dynamic_cast<juce::FileChooserDialogBox*> (modal->getModalComponent (0));
 
+    if (dialog == nullptr)
+    {
+        modal->cancelAllModalComponents();
+        GTEST_SKIP() << "the desktop's own file dialog opened";
+    }
 
+    ASSERT_TRUE (editortest::pumpUntil ([dialog] { return dialog->isShowing(); }));
+    editortest::pumpPending();
+    const auto image = dialog->createComponentSnapshot (dialog->getLocalBounds(), true, 1.0f);
+    {
+        const auto file = juce::File ("~").getChildFile ("save-dialog.png");
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        juce::PNGImageFormat().writeImageToStream (image, out);
+    }
 
+    // JUCE's dark scheme, which the dialog wore before: its window and widget backgrounds.
+    const auto teal = juce::LookAndFeel_V4::getDarkColourScheme();
+    const juce::Colour jucesColours[] = { teal.getUIColour (juce::LookAndFeel_V4::ColourScheme::windowBackground),
+                                          teal.getUIColour (juce::LookAndFeel_V4::ColourScheme::widgetBackground) };
+    std::map<juce::uint32, int> counts;
+    int jucesPixels = 0;
 
+    for (int y = 0; y < image.getHeight(); ++y)
+    {
+        for (int x = 0; x < image.getWidth(); ++x)
+        {
+            const auto pixel = image.getPixelAt (x, y);
+            ++counts[pixel.getARGB()];
 
+            for (const auto& colour : jucesColours)
+                jucesPixels += pixel == colour ? 1 : 0;
+        }
+    }
 
+    // The two commonest colours are the editor's panel and its top-bar boxes (the file list).
+    std::vector<std::pair<int, juce::uint32>> byCount;
 
+    for (const auto& [argb, count] : counts)
+        byCount.emplace_back (count, argb);
 
+    std::sort (byCount.rbegin(), byCount.rend());
+    ASSERT_GE (byCount.size(), 2u);
+    EXPECT_EQ (std::set<juce::uint32> ({ byCount[0].second, byCount[1].second }),
+               std::set<juce::uint32> ({ 0xff2c2c2d, 0xff232323 }));
+    EXPECT_EQ (jucesPixels, 0);
 
+    // The Save button is light with dark text, as the editor's menus are.
+    juce::TextButton* saveButton = nullptr;
+    std::vector<juce::Component*> pending { dialog };
 
+    while (! pending.empty() && saveButton == nullptr)
+    {
+        auto* next = pending.back();
+        pending.pop_back();
 
+        if (auto* button = dynamic_cast<juce::TextButton*> (next); button != nullptr && button->getButtonText() == "Save")
+            saveButton = button;
 
+        for (auto* child : next->getChildren())
+            pending.push_back (child);
+    }
 
+    ASSERT_NE (saveButton, nullptr);
+    const auto buttonArea = dialog->getLocalArea (saveButton, saveButton->getLocalBounds()).reduced (3);
+    int lightPixels = 0, darkPixels = 0;
 
+    for (int y = buttonArea.getY(); y < buttonArea.getBottom(); ++y)
+    {
+        for (int x = buttonArea.getX(); x < buttonArea.getRight(); ++x)
+        {
+            lightPixels += editortest::luma (image, x, y) > 170.0f ? 1 : 0;
+            darkPixels += editortest::luma (image, x, y) < 90.0f ? 1 : 0;
+        }
+    }
 
+    EXPECT_GT (lightPixels, buttonArea.getWidth() * buttonArea.getHeight() / 2);
+    EXPECT_GT (darkPixels, 10) << "the button's text";
 
+    dialog->exitModalState (0);
+    ASSERT_TRUE (editortest::pumpUntil ([&answered] { return answered; }));
 }
