@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/BiquadFilter.h"
+#include "dsp/BiquadRun.h"
 #include "dsp/EnvelopeFollower.h"
 #include "dsp/FastMath.h"
 #include "dsp/Float4.h"
@@ -79,29 +80,28 @@ struct FoldVoice
     template <bool inverted, bool linearEnvelope>
     Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
-        if constexpr (!inverted)
-            x = clampToSix (x + memory);
+        return step<inverted, linearEnvelope> (x, controls, memory, feedbackLowPass);
+    }
 
-        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
-
-        if constexpr (inverted)
-            x = highPass.processFrame (lowPass.processFrame (x));
-
-        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
-        x = dcBlocker.processFrame (x);
-
-        if constexpr (inverted)
+    /** `numFrames` interleaved frames with fixed controls, each getting exactly
+        what processFrame gives it. */
+    template <bool inverted, bool linearEnvelope>
+    void processFixed (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    {
+        if (feedbackLowPass.isGliding())
         {
-            x = clampToSix (x + memory);
-            feedBack (x, controls.invertedWeight);
-        }
-        else
-        {
-            x = highPass.processFrame (lowPass.processFrame (x));
-            feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain));
+            for (int i = 0; i < numFrames; ++i)
+                processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
+            return;
         }
 
-        return x;
+        // The loop's memory and its low-pass stay in registers for the block.
+        BiquadRun loopLowPass (feedbackLowPass);
+        auto loopMemory = memory;
+        for (int i = 0; i < numFrames; ++i)
+            step<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, loopLowPass)
+                .storeLowPair (frames + 2 * i);
+        memory = loopMemory;
     }
 
     /** The Inverted topology on `numFrames` interleaved frames with fixed
@@ -122,12 +122,14 @@ struct FoldVoice
             dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
         }
 
-        for (int i = 0; i < numFrames; ++i)
+        if (feedbackLowPass.isGliding())
         {
-            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + memory);
-            x.storeLowPair (frames + 2 * i);
-            feedBack (x, controls.invertedWeight);
+            closeInvertedLoop (frames, numFrames, controls.invertedWeight, feedbackLowPass);
+            return;
         }
+
+        BiquadRun loopLowPass (feedbackLowPass);
+        closeInvertedLoop (frames, numFrames, controls.invertedWeight, loopLowPass);
     }
 
     /** Clears every memory: filters, feedback and envelope. */
@@ -149,16 +151,57 @@ private:
         return d;
     }
 
-    /** The next feedback memory from the output `x` and the feedback weight. */
-    void feedBack (Float4 x, float weight) noexcept
+    /** One frame of either topology with the loop's memory and low-pass
+        passed in: the voice's own, or copies held in registers for a block. */
+    template <bool inverted, bool linearEnvelope, typename LoopLowPass>
+    Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, LoopLowPass& loopLowPass) noexcept
     {
-        const auto fb = x * Float4::broadcast (weight);
-        auto fbLeft = fb.lane (0);
-        auto fbRight = fb.lane (1);
-        feedbackLowPass.processFrame (fbLeft, fbRight);
-        // The vector erf has no branches, which the loop's unpredictable values
-        // would otherwise mispredict.
-        memory = settle (fastErf (Float4::lanes (fbLeft, fbRight, fbLeft, fbRight)));
+        if constexpr (!inverted)
+            x = clampToSix (x + loopMemory);
+
+        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+
+        if constexpr (inverted)
+            x = highPass.processFrame (lowPass.processFrame (x));
+
+        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
+        x = dcBlocker.processFrame (x);
+
+        if constexpr (inverted)
+        {
+            x = clampToSix (x + loopMemory);
+            loopMemory = feedBack (x, controls.invertedWeight, loopLowPass);
+        }
+        else
+        {
+            x = highPass.processFrame (lowPass.processFrame (x));
+            loopMemory = feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain), loopLowPass);
+        }
+
+        return x;
+    }
+
+    /** The Inverted loop over a block the folder has already run on. */
+    template <typename LoopLowPass>
+    void closeInvertedLoop (float* frames, int numFrames, float weight, LoopLowPass& loopLowPass) noexcept
+    {
+        auto loopMemory = memory;
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
+            x.storeLowPair (frames + 2 * i);
+            loopMemory = feedBack (x, weight, loopLowPass);
+        }
+        memory = loopMemory;
+    }
+
+    /** The next feedback memory from the output `x` and the feedback weight.
+        The vector erf has no branches, which the loop's unpredictable values
+        would otherwise mispredict. */
+    template <typename LoopLowPass>
+    static Float4 feedBack (Float4 x, float weight, LoopLowPass& loopLowPass) noexcept
+    {
+        return settle (fastErf (loopLowPass.processFrame (x * Float4::broadcast (weight))));
     }
 
     // The loop dies out instead of lingering in tiny values.
@@ -257,13 +300,9 @@ private:
         // Idle ramps give their targets at every advance: the controls hold for the block.
         const auto controls = nextControls (foldAmount, feedback, autoGain);
         if constexpr (inverted)
-        {
             voice.template processInverted<linearEnvelope> (frames, numFrames, controls);
-            return;
-        }
-
-        for (int i = 0; i < numFrames; ++i)
-            voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
+        else
+            voice.template processFixed<false, linearEnvelope> (frames, numFrames, controls);
     }
 
     FoldVoice voices[2]; // Normal, Inverted

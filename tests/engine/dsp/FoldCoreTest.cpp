@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace orvel
@@ -117,43 +118,52 @@ namespace
             EXPECT_EQ (outputs[i], outputs[0]) << i;
     }
 
-    TEST (FoldCore, TheWholeBlockInvertedPathGivesExactlyWhatTheFrameByFramePathGives)
+    TEST (FoldCore, TheWholeBlockPathsGiveExactlyWhatTheFrameByFramePathGivesInBothTopologies)
     {
-        // Idle ramps take the two-pass block path; a ramp that glides without
-        // moving (step 0) forces the frame-by-frame one with the same controls.
-        for (bool linear : { false, true })
+        // Idle ramps take the block paths (the Inverted one in two passes, the
+        // loop's low-pass held in registers); a ramp that glides without moving
+        // (step 0) forces the frame-by-frame one with the same controls. A glide
+        // of the loop's low-pass in the fourth block covers its per-frame form.
+        for (bool inverted : { true, false })
         {
-            CoreRig block, frames;
-            for (auto* rig : { &block, &frames })
+            for (bool linear : { false, true })
             {
-                rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
-                rig->feedback.setImmediate (0.95f);
-            }
-            frames.feedback.countdown = 1 << 30;
-            frames.feedback.step = 0.0f;
-
-            std::vector<float> signal (2 * 3000);
-            for (size_t n = 0; n < signal.size(); ++n)
-                signal[n] = 0.8f * (float) std::sin (0.013 * (double) n) + (n % 2 == 0 ? 0.1f : -0.2f);
-
-            auto viaBlock = signal, viaFrames = signal;
-            for (int start = 0; start < 3000; start += 300)
-            {
-                if (linear)
+                const auto name = std::string (inverted ? "Inverted, " : "Normal, ") + (linear ? "linear" : "constant step");
+                CoreRig block, frames;
+                for (auto* rig : { &block, &frames })
                 {
-                    block.core.process<true> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
-                    frames.core.process<true> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
+                    rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
+                    rig->core.setTopology (inverted);
+                    rig->feedback.setImmediate (0.95f);
                 }
-                else
-                {
-                    block.core.process<false> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
-                    frames.core.process<false> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
-                }
-            }
+                frames.feedback.countdown = 1 << 30;
+                frames.feedback.step = 0.0f;
 
-            ASSERT_TRUE (frames.feedback.isGliding());
-            EXPECT_EQ (viaBlock, viaFrames) << (linear ? "linear" : "constant step");
-            EXPECT_EQ (block.core.getDrive(), frames.core.getDrive());
+                std::vector<float> signal (2 * 3000);
+                for (size_t n = 0; n < signal.size(); ++n)
+                    signal[n] = 0.8f * (float) std::sin (0.013 * (double) n) + (n % 2 == 0 ? 0.1f : -0.2f);
+
+                auto viaBlock = signal, viaFrames = signal;
+                for (int start = 0; start < 3000; start += 300)
+                {
+                    if (start == 900)
+                        for (auto* rig : { &block, &frames })
+                            rig->core.setFeedbackCutoffHz (3000.0f);
+
+                    for (auto* rig : { &block, &frames })
+                    {
+                        auto* data = (rig == &block ? viaBlock : viaFrames).data() + 2 * start;
+                        if (linear)
+                            rig->core.process<true> (data, 300, inverted, rig->foldAmount, rig->feedback, rig->autoGain);
+                        else
+                            rig->core.process<false> (data, 300, inverted, rig->foldAmount, rig->feedback, rig->autoGain);
+                    }
+                }
+
+                ASSERT_TRUE (frames.feedback.isGliding());
+                EXPECT_EQ (viaBlock, viaFrames) << name;
+                EXPECT_EQ (block.core.getDrive(), frames.core.getDrive()) << name;
+            }
         }
     }
 
