@@ -148,17 +148,20 @@ namespace fastmath
         return interval == 0 ? 0.0f : (float) interval * 0.5f + 0.25f;
     }
 
-    /** c[0] t^7 + ... + c[7]: the upper six terms in Estrin's form, then two
-        Horner steps. Horner's seven dependent multiply-and-adds become four,
-        which matters where erf lies on a feedback loop and its latency, not
-        its throughput, sets the pace; the last steps, which set the rounding,
-        stay Horner's. */
+    /** c[0] t^7 + ... + c[7] as c[7] + t × (the rest), the rest in Estrin's
+        form: pairs joined by t² and t⁴. Horner's seven dependent
+        multiply-and-adds become five, which matters where erf lies on a
+        feedback loop and its latency, not its throughput, sets the pace. The
+        constant term comes last, so the rounding of the rest is scaled down
+        by t, as in Horner's form. */
     template <typename V>
     V evaluateErfPolynomial (V t, const V (&c)[8]) noexcept
     {
         const auto t2 = t * t;
-        const auto upper = ((c[0] * t + c[1]) * t2 + (c[2] * t + c[3])) * t2 + (c[4] * t + c[5]);
-        return (upper * t + c[6]) * t + c[7];
+        const auto t4 = t2 * t2;
+        const auto low = (c[5] * t + c[6]) + (c[3] * t + c[4]) * t2;
+        const auto high = (c[1] * t + c[2]) + c[0] * t2;
+        return (low + high * t4) * t + c[7];
     }
 } // namespace fastmath
 

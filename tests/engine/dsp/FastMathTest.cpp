@@ -121,12 +121,13 @@ namespace
     }
 
     // erf rounds to ±1 beyond ±3.919205904, so the polynomial ranges end there.
-    // Measured maximum over every float (stride 1): 1.22 ulps.
-    TEST (FastMath, ErfIsWithinOneAndAQuarterUlpsOfLibmOverEveryFloat)
+    // Measured maximum over every float (stride 1): 1.40 ulps, at 0.5075531
+    // (1.22 with the polynomial in Horner's form, which is slower on the loop).
+    TEST (FastMath, ErfIsWithinOneAndAHalfUlpsOfLibmOverEveryFloat)
     {
         const RangeCase cases[] = {
-            { 0.0f, 1.0e-3f, 4099, 1.25 },
-            { 1.0e-3f, fastmath::erfSaturation, 97, 1.25 },
+            { 0.0f, 1.0e-3f, 4099, 1.5 },
+            { 1.0e-3f, fastmath::erfSaturation, 97, 1.5 },
             { fastmath::erfSaturation, std::numeric_limits<float>::max(), 10007, 0.5 },
         };
 
@@ -143,7 +144,7 @@ namespace
         {
             const auto boundary = i == 8 ? fastmath::erfSaturation : 0.5f * (float) i;
             for (const auto x : { std::nextafter (boundary, 0.0f), boundary })
-                EXPECT_LE (std::abs ((double) fastErf (x) - std::erf ((double) x)) / ulpOf (std::erf ((double) x)), 1.25) << "erf (" << x << ")";
+                EXPECT_LE (std::abs ((double) fastErf (x) - std::erf ((double) x)) / ulpOf (std::erf ((double) x)), 1.5) << "erf (" << x << ")";
         }
     }
 
