@@ -7,6 +7,7 @@
 #include "dsp/Float4.h"
 #include "dsp/RampedValue.h"
 #include "dsp/StateVariableFilter.h"
+#include "dsp/StateVariableFilterRun.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,7 +81,8 @@ struct FoldVoice
     template <bool inverted, bool linearEnvelope>
     Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
-        return step<inverted, linearEnvelope> (x, controls, memory, feedbackLowPass);
+        FilterReferences filters (*this);
+        return step<inverted, linearEnvelope> (x, controls, memory, filters);
     }
 
     /** `numFrames` interleaved frames with fixed controls, each getting exactly
@@ -88,20 +90,14 @@ struct FoldVoice
     template <bool inverted, bool linearEnvelope>
     void processFixed (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
-        if (feedbackLowPass.isGliding())
-        {
-            for (int i = 0; i < numFrames; ++i)
-                processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
-            return;
-        }
-
-        // The loop's memory and its low-pass stay in registers for the block.
-        BiquadRun loopLowPass (feedbackLowPass);
-        auto loopMemory = memory;
-        for (int i = 0; i < numFrames; ++i)
-            step<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, loopLowPass)
-                .storeLowPair (frames + 2 * i);
-        memory = loopMemory;
+        withFilters ([&] (auto& filters)
+                     {
+                         auto loopMemory = memory;
+                         for (int i = 0; i < numFrames; ++i)
+                             step<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
+                                 .storeLowPair (frames + 2 * i);
+                         memory = loopMemory;
+                     });
     }
 
     /** The Inverted topology on `numFrames` interleaved frames with fixed
@@ -112,24 +108,27 @@ struct FoldVoice
     template <bool linearEnvelope>
     void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
-        const auto autoGain = Float4::broadcast (controls.autoGain);
-        for (int i = 0; i < numFrames; ++i)
-        {
-            auto x = Float4::loadPairTwice (frames + 2 * i);
-            const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
-            x = highPass.processFrame (lowPass.processFrame (x));
-            x = fastSin (Float4::broadcast (d) * x) * autoGain;
-            dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
-        }
+        withFilters ([&] (auto& filters)
+                     {
+                         const auto autoGain = Float4::broadcast (controls.autoGain);
+                         for (int i = 0; i < numFrames; ++i)
+                         {
+                             auto x = Float4::loadPairTwice (frames + 2 * i);
+                             const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+                             x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
+                             x = fastSin (Float4::broadcast (d) * x) * autoGain;
+                             filters.dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
+                         }
 
-        if (feedbackLowPass.isGliding())
-        {
-            closeInvertedLoop (frames, numFrames, controls.invertedWeight, feedbackLowPass);
-            return;
-        }
-
-        BiquadRun loopLowPass (feedbackLowPass);
-        closeInvertedLoop (frames, numFrames, controls.invertedWeight, loopLowPass);
+                         auto loopMemory = memory;
+                         for (int i = 0; i < numFrames; ++i)
+                         {
+                             const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
+                             x.storeLowPair (frames + 2 * i);
+                             loopMemory = feedBack (x, controls.invertedWeight, filters);
+                         }
+                         memory = loopMemory;
+                     });
     }
 
     /** Clears every memory: filters, feedback and envelope. */
@@ -151,10 +150,54 @@ private:
         return d;
     }
 
-    /** One frame of either topology with the loop's memory and low-pass
+    /** The voice's own filters, used frame by frame: any of them may glide. */
+    struct FilterReferences
+    {
+        explicit FilterReferences (FoldVoice& voice) noexcept
+            : lowPass (voice.lowPass), highPass (voice.highPass), dcBlocker (voice.dcBlocker), loopLowPass (voice.feedbackLowPass)
+        {
+        }
+
+        StateVariableFilter &lowPass, &highPass, &dcBlocker;
+        BiquadFilter& loopLowPass;
+        FollowingErf loopErf;
+    };
+
+    /** Copies of the filters held in registers for a block in which none of
+        them glides; they hand their memories back at the end of the block. */
+    struct FilterRuns
+    {
+        explicit FilterRuns (FoldVoice& voice) noexcept
+            : lowPass (voice.lowPass), highPass (voice.highPass), dcBlocker (voice.dcBlocker), loopLowPass (voice.feedbackLowPass)
+        {
+        }
+
+        StateVariableFilterRun<StateVariableFilter::lowPass> lowPass;
+        StateVariableFilterRun<StateVariableFilter::highPass> highPass, dcBlocker;
+        BiquadRun loopLowPass;
+        FollowingErf loopErf;
+    };
+
+    /** Calls `process (filters)` with the filters in registers when none of
+        them glides, else with the filters themselves. */
+    template <typename Process>
+    void withFilters (Process&& process) noexcept
+    {
+        if (lowPass.isGliding() || highPass.isGliding() || dcBlocker.isGliding() || feedbackLowPass.isGliding())
+        {
+            FilterReferences filters (*this);
+            process (filters);
+            return;
+        }
+
+        FilterRuns filters (*this);
+        process (filters);
+    }
+
+    /** One frame of either topology with the loop's memory and the filters
         passed in: the voice's own, or copies held in registers for a block. */
-    template <bool inverted, bool linearEnvelope, typename LoopLowPass>
-    Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, LoopLowPass& loopLowPass) noexcept
+    template <bool inverted, bool linearEnvelope, typename Filters>
+    Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, Filters& filters) noexcept
     {
         if constexpr (!inverted)
             x = clampToSix (x + loopMemory);
@@ -162,46 +205,34 @@ private:
         const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
 
         if constexpr (inverted)
-            x = highPass.processFrame (lowPass.processFrame (x));
+            x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
 
         x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
-        x = dcBlocker.processFrame (x);
+        x = filters.dcBlocker.processFrame (x);
 
         if constexpr (inverted)
         {
             x = clampToSix (x + loopMemory);
-            loopMemory = feedBack (x, controls.invertedWeight, loopLowPass);
+            loopMemory = feedBack (x, controls.invertedWeight, filters);
         }
         else
         {
-            x = highPass.processFrame (lowPass.processFrame (x));
-            loopMemory = feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain), loopLowPass);
+            x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
+            loopMemory = feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain), filters);
         }
 
         return x;
     }
 
-    /** The Inverted loop over a block the folder has already run on. */
-    template <typename LoopLowPass>
-    void closeInvertedLoop (float* frames, int numFrames, float weight, LoopLowPass& loopLowPass) noexcept
+    /** The next feedback memory from the output `x` and the feedback weight,
+        through the loop's low-pass and erf in `filters`. The vector erf has no
+        branches on the values, which would mispredict all the time; the
+        following one only branches where the low-passed signal moves to
+        another interval of its polynomial. */
+    template <typename Filters>
+    static Float4 feedBack (Float4 x, float weight, Filters& filters) noexcept
     {
-        auto loopMemory = memory;
-        for (int i = 0; i < numFrames; ++i)
-        {
-            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
-            x.storeLowPair (frames + 2 * i);
-            loopMemory = feedBack (x, weight, loopLowPass);
-        }
-        memory = loopMemory;
-    }
-
-    /** The next feedback memory from the output `x` and the feedback weight.
-        The vector erf has no branches, which the loop's unpredictable values
-        would otherwise mispredict. */
-    template <typename LoopLowPass>
-    static Float4 feedBack (Float4 x, float weight, LoopLowPass& loopLowPass) noexcept
-    {
-        return settle (fastErf (loopLowPass.processFrame (x * Float4::broadcast (weight))));
+        return settle (filters.loopErf (filters.loopLowPass.processFrame (x * Float4::broadcast (weight))));
     }
 
     // The loop dies out instead of lingering in tiny values.

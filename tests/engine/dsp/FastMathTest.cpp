@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 #include <string>
 
 namespace orvel
@@ -172,6 +173,34 @@ namespace
         EXPECT_EQ (erfs.lane (1), 1.0f);
         EXPECT_EQ (erfs.lane (2), -1.0f);
         EXPECT_EQ (erfs.lane (3), fastErf (-0.25f));
+    }
+
+    TEST (FastMath, TheFollowingErfGivesFastErfsBitsWhereverItsLanesMoveBetweenIntervals)
+    {
+        // A slow sweep through every interval and back, lanes that move apart,
+        // jumps across several intervals, saturation and non-finite values.
+        const auto nan = std::numeric_limits<float>::quiet_NaN();
+        const auto infinity = std::numeric_limits<float>::infinity();
+        std::vector<Float4> inputs;
+        for (int n = 0; n < 4000; ++n)
+        {
+            const auto slow = 4.5f * (float) std::sin (0.003 * n);
+            inputs.push_back (Float4::lanes (slow, -0.7f * slow, slow, 0.1f * (float) (n % 50)));
+        }
+        for (const auto jump : { 0.1f, 3.9f, -1.2f, 1.0e30f, nan, 0.49999997f, 0.5f, infinity, -2.0f, 0.0f })
+            inputs.push_back (Float4::lanes (jump, 0.3f, -jump, jump));
+
+        FollowingErf following;
+        long mismatches = 0;
+        for (const auto& x : inputs)
+        {
+            const auto followed = following (x);
+            const auto direct = fastErf (x);
+            for (int lane = 0; lane < 4; ++lane)
+                if (floatBits (followed.lane (lane)) != floatBits (direct.lane (lane)))
+                    ++mismatches;
+        }
+        EXPECT_EQ (mismatches, 0);
     }
 
 } // namespace
