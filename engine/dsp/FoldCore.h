@@ -54,6 +54,12 @@ struct FoldVoice
     static constexpr float weightLimit = maxLoopGain / erfSlopeAtZero;
     static constexpr float kneeFraction = 0.9f;
 
+    /** The feedback memory's smallest magnitude; below it the memory is 0. */
+    static constexpr float settleLevel = 3.5e-5f;
+    /** The smallest float whose fastErf reaches settleLevel (fastErf rises
+        steadily there, so |x| < settleArgument exactly when |fastErf (x)| < settleLevel). */
+    static constexpr float settleArgument = 3.10179421e-5f;
+
     StateVariableFilter lowPass, highPass, dcBlocker;
     BiquadFilter feedbackLowPass;
     EnvelopeFollower envelope;
@@ -232,14 +238,16 @@ private:
     template <typename Filters>
     static Float4 feedBack (Float4 x, float weight, Filters& filters) noexcept
     {
-        return settle (filters.loopErf (filters.loopLowPass.processFrame (x * Float4::broadcast (weight))));
+        const auto lowPassed = filters.loopLowPass.processFrame (x * Float4::broadcast (weight));
+        return settle (lowPassed, filters.loopErf (lowPassed));
     }
 
-    // The loop dies out instead of lingering in tiny values.
-    static Float4 settle (Float4 memoryValue) noexcept
+    // The loop dies out instead of lingering in tiny values: a memory below
+    // settleLevel becomes 0. The test looks at erf's argument, which gives the
+    // same answer (see settleArgument) and is known before erf has run.
+    static Float4 settle (Float4 argument, Float4 memoryValue) noexcept
     {
-        const auto magnitude = memoryValue & Float4::broadcast (floatFromBits (0x7fffffffu));
-        return select (magnitude < Float4::broadcast (3.5e-5f), Float4(), memoryValue);
+        return select (fastmath::withoutSign (argument) < Float4::broadcast (settleArgument), Float4(), memoryValue);
     }
 
     // x second: a NaN passes through as std::clamp lets it, so that a state gone

@@ -42,6 +42,28 @@ namespace
         }
     }
 
+    TEST (FoldVoice, TheMemorySettlesExactlyWhereErfOfItsArgumentFallsBelowTheSettleLevel)
+    {
+        // The loop tests erf's argument against settleArgument in place of the
+        // memory against settleLevel: the two must agree on every float, so
+        // every float around the threshold is checked, and a stride above it.
+        const auto threshold = floatBits (FoldVoice::settleArgument);
+        long disagreements = 0;
+        const auto check = [&] (float x)
+        {
+            for (const auto v : { x, -x })
+                if ((std::abs (fastErf (v)) < FoldVoice::settleLevel) != (std::abs (v) < FoldVoice::settleArgument))
+                    ++disagreements;
+        };
+        for (uint32_t bits = threshold - (1u << 20); bits <= threshold + (1u << 20); ++bits)
+            check (floatFromBits (bits));
+        for (uint32_t bits = 0; bits <= floatBits (1.0f); bits += 997)
+            check (floatFromBits (bits));
+        EXPECT_EQ (disagreements, 0);
+        EXPECT_EQ (std::abs (fastErf (FoldVoice::settleArgument)) < FoldVoice::settleLevel, false);
+        EXPECT_EQ (std::abs (fastErf (std::nextafter (FoldVoice::settleArgument, 0.0f))) < FoldVoice::settleLevel, true);
+    }
+
     /** A core prepared at 48 kHz in Inverted, with its ramps settled. */
     struct CoreRig
     {
