@@ -233,7 +233,7 @@ void WrendleFoldProcessor::prepareChain() noexcept
     else if (preparedForOfflineRender)
         drift.reseed (offlineRenderDriftSeed);
     drift.prepare (fs);
-    drift.setDepthTarget (0.013f);
+    drift.setDepthTarget (orvel::DriftStage::productDepth);
 
     resetChainState(); // also lands the filters' cutoff glides on their targets
 }

@@ -21,11 +21,11 @@ FoldCore::FoldCore() noexcept
     for (auto& voice : voices)
     {
         voice.dcBlocker.setMode (StateVariableFilter::highPass);
-        voice.dcBlocker.setCutoffTargetHz (15.9f);
+        voice.dcBlocker.setCutoffTargetHz (foldlaws::dcBlockerHz);
         voice.lowPass.setMode (StateVariableFilter::lowPass);
         voice.lowPass.setCutoffTargetHz (20000.0f);
         voice.highPass.setMode (StateVariableFilter::highPass);
-        voice.highPass.setCutoffTargetHz (20.0f);
+        voice.highPass.setCutoffTargetHz (foldlaws::highPassStartHz);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "dsp/BiquadRun.h"
 #include "dsp/EnvelopeFollower.h"
 #include "dsp/FastMath.h"
+#include "dsp/FoldLaws.h"
 #include "dsp/Float4.h"
 #include "dsp/RampedValue.h"
 #include "dsp/StateVariableFilter.h"
@@ -84,23 +85,23 @@ struct FoldVoice
 
     /** One frame: lanes 0 and 1 of `x` are the left and right samples, and
         so are those of the result (lanes 2 and 3 mean nothing). */
-    template <bool inverted, bool linearEnvelope>
+    template <bool inverted, bool exponentialLaw>
     Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
         FilterReferences filters (*this);
-        return step<inverted, linearEnvelope> (x, controls, memory, filters);
+        return step<inverted, exponentialLaw> (x, controls, memory, filters);
     }
 
     /** `numFrames` interleaved frames with fixed controls, each getting exactly
         what processFrame gives it. */
-    template <bool inverted, bool linearEnvelope>
+    template <bool inverted, bool exponentialLaw>
     void processFixed (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
         withFilters ([&] (auto& filters)
                      {
                          auto loopMemory = memory;
                          for (int i = 0; i < numFrames; ++i)
-                             step<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
+                             step<inverted, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
                                  .storeLowPair (frames + 2 * i);
                          memory = loopMemory;
                      });
@@ -111,7 +112,7 @@ struct FoldVoice
         for the whole block, then the feedback loop. Each frame gets exactly
         what processFrame<true> gives it; the first pass has no loop through
         the previous frame, so its frames overlap in the processor. */
-    template <bool linearEnvelope>
+    template <bool exponentialLaw>
     void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
         withFilters ([&] (auto& filters)
@@ -120,7 +121,7 @@ struct FoldVoice
                          for (int i = 0; i < numFrames; ++i)
                          {
                              auto x = Float4::loadPairTwice (frames + 2 * i);
-                             const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+                             const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);
                              x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
                              x = fastSin (Float4::broadcast (d) * x) * autoGain;
                              filters.dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
@@ -129,7 +130,7 @@ struct FoldVoice
                          auto loopMemory = memory;
                          for (int i = 0; i < numFrames; ++i)
                          {
-                             const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
+                             const auto x = clampToFoldLimit (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
                              x.storeLowPair (frames + 2 * i);
                              loopMemory = feedBack (x, controls.invertedWeight, filters);
                          }
@@ -141,17 +142,18 @@ struct FoldVoice
     void reset() noexcept;
 
 private:
-    /** The drive of this frame: the base drive pushed toward 20 or 1 by the envelope. */
-    template <bool linearEnvelope>
+    /** The drive of this frame: the base drive pushed toward the envelope's
+        ceiling or back toward the minimum by the envelope (see foldlaws). */
+    template <bool exponentialLaw>
     float nextDrive (Float4 x, float baseDrive) noexcept
     {
         auto d = baseDrive;
-        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
-        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
+        const auto e = (x.lane (0) + x.lane (1)) * foldlaws::envelopeInputGain;
+        const auto g = std::clamp (exponentialLaw ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
         if (g > 0.0f)
-            d += (20.0f - d) * g;
+            d += (foldlaws::envelopeDriveCeiling - d) * g;
         else if (g < 0.0f)
-            d -= (1.0f - d) * g;
+            d -= (foldlaws::minimumDrive - d) * g;
         drive = d;
         return d;
     }
@@ -202,13 +204,13 @@ private:
 
     /** One frame of either topology with the loop's memory and the filters
         passed in: the voice's own, or copies held in registers for a block. */
-    template <bool inverted, bool linearEnvelope, typename Filters>
+    template <bool inverted, bool exponentialLaw, typename Filters>
     Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, Filters& filters) noexcept
     {
         if constexpr (!inverted)
-            x = clampToSix (x + loopMemory);
+            x = clampToFoldLimit (x + loopMemory);
 
-        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
+        const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);
 
         if constexpr (inverted)
             x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
@@ -218,7 +220,7 @@ private:
 
         if constexpr (inverted)
         {
-            x = clampToSix (x + loopMemory);
+            x = clampToFoldLimit (x + loopMemory);
             loopMemory = feedBack (x, controls.invertedWeight, filters);
         }
         else
@@ -252,7 +254,11 @@ private:
 
     // x second: a NaN passes through as std::clamp lets it, so that a state gone
     // bad shows at the output and gets cleared there.
-    static Float4 clampToSix (Float4 x) noexcept { return min (Float4::broadcast (6.0f), max (Float4::broadcast (-6.0f), x)); }
+    static Float4 clampToFoldLimit (Float4 x) noexcept
+    {
+        const auto limit = Float4::broadcast (foldlaws::foldInputLimit);
+        return min (limit, max (Float4::broadcast (-foldlaws::foldInputLimit), x));
+    }
 };
 
 /** The fold chain's core at the oversampled rate: one FoldVoice per topology
@@ -301,7 +307,7 @@ public:
     /** Runs `numFrames` interleaved stereo oversampled frames (left, right,
         left, ...) in place, switching toward `wantInverted` if the topology in
         use differs. */
-    template <bool linearEnvelope>
+    template <bool exponentialLaw>
     void process (float* frames, int numFrames, bool wantInverted,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
@@ -319,11 +325,11 @@ private:
     {
         const auto f = foldAmount.advance();
         const auto u = feedback.advance();
-        const auto weight = u * u * u * 0.94f;
-        return { f * 14.0f + 1.0f, weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
+        const auto weight = foldlaws::feedbackWeightFor (u);
+        return { foldlaws::driveForFoldAmount (f), weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
     }
 
-    template <bool inverted, bool linearEnvelope>
+    template <bool inverted, bool exponentialLaw>
     void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
         auto& voice = voices[inverted ? 1 : 0];
@@ -331,7 +337,7 @@ private:
         if (foldAmount.isGliding() || feedback.isGliding() || autoGain.isGliding())
         {
             for (int i = 0; i < numFrames; ++i)
-                voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
+                voice.template processFrame<inverted, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
                     .storeLowPair (frames + 2 * i);
             return;
         }
@@ -339,9 +345,9 @@ private:
         // Idle ramps give their targets at every advance: the controls hold for the block.
         const auto controls = nextControls (foldAmount, feedback, autoGain);
         if constexpr (inverted)
-            voice.template processInverted<linearEnvelope> (frames, numFrames, controls);
+            voice.template processInverted<exponentialLaw> (frames, numFrames, controls);
         else
-            voice.template processFixed<false, linearEnvelope> (frames, numFrames, controls);
+            voice.template processFixed<false, exponentialLaw> (frames, numFrames, controls);
     }
 
     FoldVoice voices[2]; // Normal, Inverted
@@ -353,7 +359,7 @@ private:
     bool headingInverted = true;
 };
 
-template <bool linearEnvelope>
+template <bool exponentialLaw>
 void FoldCore::process (float* frames, int numFrames, bool wantInverted,
                         RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
 {
@@ -374,8 +380,8 @@ void FoldCore::process (float* frames, int numFrames, bool wantInverted,
         {
             const auto controls = nextControls (foldAmount, feedback, autoGain);
             const auto x = Float4::loadPairTwice (frames + 2 * i);
-            const auto normal = voices[0].processFrame<false, linearEnvelope> (x, controls);
-            const auto inverted = voices[1].processFrame<true, linearEnvelope> (x, controls);
+            const auto normal = voices[0].processFrame<false, exponentialLaw> (x, controls);
+            const auto inverted = voices[1].processFrame<true, exponentialLaw> (x, controls);
 
             switchPosition += step;
             const auto share = Float4::broadcast ((float) switchPosition * shareStep);
@@ -384,9 +390,9 @@ void FoldCore::process (float* frames, int numFrames, bool wantInverted,
     }
 
     if (wantInverted)
-        runVoice<true, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<true, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
     else
-        runVoice<false, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<false, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
 }
 
 } // namespace orvel
