@@ -25,7 +25,7 @@ struct FoldFrameControls
     float baseDrive;
     float feedbackWeight;
     float autoGain;
-    float invertedWeight;
+    float filtersFirstWeight;
 };
 
 /** The sine folder with its envelope, filters, DC blocker and feedback loop in
@@ -35,7 +35,9 @@ struct FoldFrameControls
 
     "Normal" adds the feedback memory before the folder and runs the filters
     after the DC blocker; "Inverted" runs the filters before the folder and
-    adds the feedback memory after the DC blocker.
+    adds the feedback memory after the DC blocker. The code names the
+    topology by what sets it apart: `filtersFirst` is true in "Inverted"
+    (the PrePost switch on).
 
     The feedback weight is held below the value at which the loop would feed
     itself: a small signal going once round the loop comes back at most
@@ -85,23 +87,23 @@ struct FoldVoice
 
     /** One frame: lanes 0 and 1 of `x` are the left and right samples, and
         so are those of the result (lanes 2 and 3 mean nothing). */
-    template <bool inverted, bool exponentialLaw>
+    template <bool filtersFirst, bool exponentialLaw>
     Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
         FilterReferences filters (*this);
-        return step<inverted, exponentialLaw> (x, controls, memory, filters);
+        return step<filtersFirst, exponentialLaw> (x, controls, memory, filters);
     }
 
     /** `numFrames` interleaved frames with fixed controls, each getting exactly
         what processFrame gives it. */
-    template <bool inverted, bool exponentialLaw>
+    template <bool filtersFirst, bool exponentialLaw>
     void processFixed (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
         withFilters ([&] (auto& filters)
                      {
                          auto loopMemory = memory;
                          for (int i = 0; i < numFrames; ++i)
-                             step<inverted, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
+                             step<filtersFirst, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
                                  .storeLowPair (frames + 2 * i);
                          memory = loopMemory;
                      });
@@ -113,7 +115,7 @@ struct FoldVoice
         what processFrame<true> gives it; the first pass has no loop through
         the previous frame, so its frames overlap in the processor. */
     template <bool exponentialLaw>
-    void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    void processFiltersFirst (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
         withFilters ([&] (auto& filters)
                      {
@@ -132,7 +134,7 @@ struct FoldVoice
                          {
                              const auto x = clampToFoldLimit (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
                              x.storeLowPair (frames + 2 * i);
-                             loopMemory = feedBack (x, controls.invertedWeight, filters);
+                             loopMemory = feedBack (x, controls.filtersFirstWeight, filters);
                          }
                          memory = loopMemory;
                      });
@@ -204,24 +206,24 @@ private:
 
     /** One frame of either topology with the loop's memory and the filters
         passed in: the voice's own, or copies held in registers for a block. */
-    template <bool inverted, bool exponentialLaw, typename Filters>
+    template <bool filtersFirst, bool exponentialLaw, typename Filters>
     Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, Filters& filters) noexcept
     {
-        if constexpr (!inverted)
+        if constexpr (!filtersFirst)
             x = clampToFoldLimit (x + loopMemory);
 
         const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);
 
-        if constexpr (inverted)
+        if constexpr (filtersFirst)
             x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
 
         x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
         x = filters.dcBlocker.processFrame (x);
 
-        if constexpr (inverted)
+        if constexpr (filtersFirst)
         {
             x = clampToFoldLimit (x + loopMemory);
-            loopMemory = feedBack (x, controls.invertedWeight, filters);
+            loopMemory = feedBack (x, controls.filtersFirstWeight, filters);
         }
         else
         {
@@ -299,26 +301,26 @@ public:
     void setFeedbackCutoffHz (float cutoffHz) noexcept;
 
     /** Takes a topology at once, ending any switch (a preparation does this). */
-    void setTopology (bool inverted) noexcept;
+    void setTopology (bool filtersFirst) noexcept;
 
     /** Clears every voice's memories. */
     void reset() noexcept;
 
     /** Runs `numFrames` interleaved stereo oversampled frames (left, right,
-        left, ...) in place, switching toward `wantInverted` if the topology in
+        left, ...) in place, switching toward `wantFiltersFirst` if the topology in
         use differs. */
     template <bool exponentialLaw>
-    void process (float* frames, int numFrames, bool wantInverted,
+    void process (float* frames, int numFrames, bool wantFiltersFirst,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
     /** The topology in use, or the one being switched to. */
-    bool isInverted() const noexcept { return headingInverted; }
-    bool isSwitching() const noexcept { return switchPosition != (headingInverted ? switchLength : 0); }
+    bool hasFiltersFirst() const noexcept { return headingFiltersFirst; }
+    bool isSwitching() const noexcept { return switchPosition != (headingFiltersFirst ? switchLength : 0); }
 
     /** The drive of the last frame of the voice in use (or being switched to). */
-    float getDrive() const noexcept { return voices[headingInverted ? 1 : 0].drive; }
+    float getDrive() const noexcept { return voices[headingFiltersFirst ? 1 : 0].drive; }
 
-    const FoldVoice& getVoice (bool inverted) const noexcept { return voices[inverted ? 1 : 0]; }
+    const FoldVoice& getVoice (bool filtersFirst) const noexcept { return voices[filtersFirst ? 1 : 0]; }
 
 private:
     static FoldFrameControls nextControls (RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
@@ -329,23 +331,23 @@ private:
         return { foldlaws::driveForFoldAmount (f), weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
     }
 
-    template <bool inverted, bool exponentialLaw>
+    template <bool filtersFirst, bool exponentialLaw>
     void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
-        auto& voice = voices[inverted ? 1 : 0];
+        auto& voice = voices[filtersFirst ? 1 : 0];
 
         if (foldAmount.isGliding() || feedback.isGliding() || autoGain.isGliding())
         {
             for (int i = 0; i < numFrames; ++i)
-                voice.template processFrame<inverted, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
+                voice.template processFrame<filtersFirst, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
                     .storeLowPair (frames + 2 * i);
             return;
         }
 
         // Idle ramps give their targets at every advance: the controls hold for the block.
         const auto controls = nextControls (foldAmount, feedback, autoGain);
-        if constexpr (inverted)
-            voice.template processInverted<exponentialLaw> (frames, numFrames, controls);
+        if constexpr (filtersFirst)
+            voice.template processFiltersFirst<exponentialLaw> (frames, numFrames, controls);
         else
             voice.template processFixed<false, exponentialLaw> (frames, numFrames, controls);
     }
@@ -356,24 +358,24 @@ private:
     // whole frames, so a switch ends exactly and turns round exactly.
     int switchLength = 882;
     int switchPosition = 882;
-    bool headingInverted = true;
+    bool headingFiltersFirst = true;
 };
 
 template <bool exponentialLaw>
-void FoldCore::process (float* frames, int numFrames, bool wantInverted,
+void FoldCore::process (float* frames, int numFrames, bool wantFiltersFirst,
                         RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
 {
-    const int goal = wantInverted ? switchLength : 0;
+    const int goal = wantFiltersFirst ? switchLength : 0;
     int i = 0;
 
     if (switchPosition != goal)
     {
         // A voice that is not heard has not run: start it from the one in use.
         if (switchPosition == switchLength - goal)
-            voices[wantInverted ? 1 : 0] = voices[wantInverted ? 0 : 1];
+            voices[wantFiltersFirst ? 1 : 0] = voices[wantFiltersFirst ? 0 : 1];
 
-        headingInverted = wantInverted;
-        const int step = wantInverted ? 1 : -1;
+        headingFiltersFirst = wantFiltersFirst;
+        const int step = wantFiltersFirst ? 1 : -1;
         const float shareStep = 1.0f / (float) switchLength;
 
         for (; i < numFrames && switchPosition != goal; ++i)
@@ -381,15 +383,15 @@ void FoldCore::process (float* frames, int numFrames, bool wantInverted,
             const auto controls = nextControls (foldAmount, feedback, autoGain);
             const auto x = Float4::loadPairTwice (frames + 2 * i);
             const auto normal = voices[0].processFrame<false, exponentialLaw> (x, controls);
-            const auto inverted = voices[1].processFrame<true, exponentialLaw> (x, controls);
+            const auto filtersFirstOutput = voices[1].processFrame<true, exponentialLaw> (x, controls);
 
             switchPosition += step;
             const auto share = Float4::broadcast ((float) switchPosition * shareStep);
-            (normal + (inverted - normal) * share).storeLowPair (frames + 2 * i);
+            (normal + (filtersFirstOutput - normal) * share).storeLowPair (frames + 2 * i);
         }
     }
 
-    if (wantInverted)
+    if (wantFiltersFirst)
         runVoice<true, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
     else
         runVoice<false, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);

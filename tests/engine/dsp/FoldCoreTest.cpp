@@ -78,14 +78,14 @@ namespace
         }
 
         /** Runs `frames` frames of a 500 Hz sine (continuing its phase) in pieces of `split`. */
-        std::vector<float> run (int frames, bool wantInverted, int split)
+        std::vector<float> run (int frames, bool wantFiltersFirst, int split)
         {
             std::vector<float> interleaved (2 * (size_t) frames);
             for (auto n = 0; n < frames; ++n, ++position)
                 interleaved[2 * (size_t) n] = interleaved[2 * (size_t) n + 1] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
 
             for (int start = 0; start < frames; start += split)
-                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantFiltersFirst, foldAmount, feedback, autoGain);
 
             std::vector<float> left ((size_t) frames);
             for (size_t n = 0; n < left.size(); ++n)
@@ -106,14 +106,14 @@ namespace
 
         rig.run (480, false, 64); // half way to Normal
         EXPECT_TRUE (rig.core.isSwitching());
-        EXPECT_FALSE (rig.core.isInverted());
+        EXPECT_FALSE (rig.core.hasFiltersFirst());
 
         // Back to Inverted: the half already faded comes back in 10 ms, not 20.
         rig.run (470, true, 64);
         EXPECT_TRUE (rig.core.isSwitching());
         rig.run (10, true, 64);
         EXPECT_FALSE (rig.core.isSwitching());
-        EXPECT_TRUE (rig.core.isInverted());
+        EXPECT_TRUE (rig.core.hasFiltersFirst());
 
         rig.run (959, false, 64);
         EXPECT_TRUE (rig.core.isSwitching());
@@ -128,9 +128,9 @@ namespace
         {
             CoreRig rig;
             auto output = rig.run (2000, true, split);
-            for (bool inverted : { false, true, false })
+            for (bool filtersFirst : { false, true, false })
             {
-                const auto part = rig.run (700, inverted, split);
+                const auto part = rig.run (700, filtersFirst, split);
                 output.insert (output.end(), part.begin(), part.end());
             }
             outputs.push_back (output);
@@ -146,16 +146,16 @@ namespace
         // loop's low-pass held in registers); a ramp that glides without moving
         // (step 0) forces the frame-by-frame one with the same controls. A glide
         // of the loop's low-pass in the fourth block covers its per-frame form.
-        for (bool inverted : { true, false })
+        for (bool filtersFirst : { true, false })
         {
             for (bool linear : { false, true })
             {
-                const auto name = std::string (inverted ? "Inverted, " : "Normal, ") + (linear ? "linear" : "constant step");
+                const auto name = std::string (filtersFirst ? "Inverted, " : "Normal, ") + (linear ? "linear" : "constant step");
                 CoreRig block, frames;
                 for (auto* rig : { &block, &frames })
                 {
                     rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
-                    rig->core.setTopology (inverted);
+                    rig->core.setTopology (filtersFirst);
                     rig->feedback.setImmediate (0.95f);
                 }
                 frames.feedback.countdown = 1 << 30;
@@ -176,9 +176,9 @@ namespace
                     {
                         auto* data = (rig == &block ? viaBlock : viaFrames).data() + 2 * start;
                         if (linear)
-                            rig->core.process<true> (data, 300, inverted, rig->foldAmount, rig->feedback, rig->autoGain);
+                            rig->core.process<true> (data, 300, filtersFirst, rig->foldAmount, rig->feedback, rig->autoGain);
                         else
-                            rig->core.process<false> (data, 300, inverted, rig->foldAmount, rig->feedback, rig->autoGain);
+                            rig->core.process<false> (data, 300, filtersFirst, rig->foldAmount, rig->feedback, rig->autoGain);
                     }
                 }
 
