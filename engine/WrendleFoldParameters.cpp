@@ -1,5 +1,7 @@
 #include "engine/WrendleFoldParameters.h"
 
+#include "engine/dsp/FoldLaws.h"
+
 #include <cmath>
 
 namespace wrendle
@@ -16,8 +18,8 @@ namespace
     {
         return std::make_unique<OrvelParameterFloat> (
             orvel::ParameterIdentity { "Fold Amount", 1 }, 0.0f, juce::NormalisableRange<float> (0.0f, 1.0f),
-            [] (float, float normalised, int) { return juce::String (normalised * 14.0f + 1.0f, 2); },
-            [] (const juce::String& text) { return juce::jlimit (0.0f, 1.0f, (text.getFloatValue() - 1.0f) / 14.0f); },
+            [] (float, float normalised, int) { return juce::String (orvel::foldlaws::driveForFoldAmount (normalised), 2); },
+            [] (const juce::String& text) { return juce::jlimit (0.0f, 1.0f, orvel::foldlaws::foldAmountForDrive (text.getFloatValue())); },
             onChange);
     }
 

@@ -233,7 +233,7 @@ void WrendleFoldProcessor::prepareChain() noexcept
     else if (preparedForOfflineRender)
         drift.reseed (offlineRenderDriftSeed);
     drift.prepare (fs);
-    drift.setDepthTarget (0.013f);
+    drift.setDepthTarget (orvel::DriftStage::productDepth);
 
     resetChainState(); // also lands the filters' cutoff glides on their targets
 }
@@ -458,7 +458,7 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
         juce::FloatVectorOperations::copy (dryLeft, left, numFrames);
         juce::FloatVectorOperations::copy (dryRight, right, numFrames);
 
-        const auto& voice = foldCore.getVoice (foldCore.isInverted());
+        const auto& voice = foldCore.getVoice (foldCore.hasFiltersFirst());
         dryMixPath.followFilters (voice.lowPass.getCutoffHz(), voice.highPass.getCutoffHz(), voice.dcBlocker.getCutoffHz(),
                                   preparedSampleRate * oversamplingFactor);
         dryMixPath.process (dryLeft, dryRight, numFrames);
@@ -512,14 +512,14 @@ void WrendleFoldProcessor::runFoldCore (float* frames, int numFrames) noexcept
         return;
 
     // The envelope law is fixed for a block: pick the loop once.
-    const auto wantInverted = params.prePost->isOn();
+    const auto wantFiltersFirst = params.prePost->isOn();
     auto& foldAmount = params.foldAmount->smoothedPlain().getRamp();
     auto& feedback = params.feedback->smoothedPlain().getRamp();
 
     if (envelopeLinear.load (std::memory_order_relaxed))
-        foldCore.process<true> (frames, numFrames, wantInverted, foldAmount, feedback, autoGain);
+        foldCore.process<true> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
     else
-        foldCore.process<false> (frames, numFrames, wantInverted, foldAmount, feedback, autoGain);
+        foldCore.process<false> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
 
     monitorDrive.store (foldCore.getDrive(), std::memory_order_relaxed);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/dsp/Float4.h"
 #include "engine/dsp/RampedValue.h"
 
 #include <cassert>
@@ -69,6 +70,16 @@ public:
         right = tick (right, 1);
     }
 
+    /** Both channels of one frame in lanes 0 and 1 of `x`, as processFrame (left,
+        right); the result holds the outputs in lanes 0 and 1 and again in 2 and 3. */
+    Float4 processFrame (Float4 x) noexcept
+    {
+        auto left = x.lane (0);
+        auto right = x.lane (1);
+        processFrame (left, right);
+        return Float4::lanes (left, right, left, right);
+    }
+
     bool isGliding() const noexcept
     {
         return normalisedCutoffRamp.isGliding() || qRamp.isGliding() || gainRamp.isGliding();
@@ -88,6 +99,8 @@ public:
     Coefficients getCoefficients() const noexcept { return { b0, b1, b2, a1, a2 }; }
 
 private:
+    friend class BiquadRun;
+
     float tick (float x, int c) noexcept
     {
         const double in = (double) x;

@@ -38,7 +38,10 @@ public:
         Computes everything the per-sample path needs; allocates nothing. */
     void prepare (double sampleRate) noexcept;
 
-    /** Starts a 10 ms glide of the depth (0.013 in the product). */
+    /** The product's depth: the gain stays within about 0.9986..1 (see above). */
+    static constexpr float productDepth = 0.013f;
+
+    /** Starts a 10 ms glide of the depth (productDepth in the product). */
     void setDepthTarget (float depth) noexcept { depthRamp.setTarget (depth); }
 
     /** One frame of both channels, in place. */

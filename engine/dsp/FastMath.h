@@ -148,17 +148,20 @@ namespace fastmath
         return interval == 0 ? 0.0f : (float) interval * 0.5f + 0.25f;
     }
 
-    /** c[0] t^7 + ... + c[7]: the upper six terms in Estrin's form, then two
-        Horner steps. Horner's seven dependent multiply-and-adds become four,
-        which matters where erf lies on a feedback loop and its latency, not
-        its throughput, sets the pace; the last steps, which set the rounding,
-        stay Horner's. */
+    /** c[0] t^7 + ... + c[7] as c[7] + t × (the rest), the rest in Estrin's
+        form: pairs joined by t² and t⁴. Horner's seven dependent
+        multiply-and-adds become five, which matters where erf lies on a
+        feedback loop and its latency, not its throughput, sets the pace. The
+        constant term comes last, so the rounding of the rest is scaled down
+        by t, as in Horner's form. */
     template <typename V>
     V evaluateErfPolynomial (V t, const V (&c)[8]) noexcept
     {
         const auto t2 = t * t;
-        const auto upper = ((c[0] * t + c[1]) * t2 + (c[2] * t + c[3])) * t2 + (c[4] * t + c[5]);
-        return (upper * t + c[6]) * t + c[7];
+        const auto t4 = t2 * t2;
+        const auto low = (c[5] * t + c[6]) + (c[3] * t + c[4]) * t2;
+        const auto high = (c[1] * t + c[2]) + c[0] * t2;
+        return (low + high * t4) * t + c[7];
     }
 } // namespace fastmath
 
@@ -205,36 +208,84 @@ inline float fastErf (float x) noexcept
     return orBits (magnitude, signBit (x));
 }
 
+namespace fastmath
+{
+    /** The intervals of fastErf's vector form held for its lanes: each
+        power's coefficients as one vector, and the centres. */
+    struct ErfIntervals
+    {
+        Float4 intervals { Float4::broadcast (-1.0f) }; // none at first
+        Float4 centre;
+        Float4 c[8];
+
+        /** The intervals (0..7, as floats) of the lanes of `a` = |x|. */
+        static Float4 intervalsOf (Float4 a) noexcept
+        {
+            // As erfInterval, lane-wise: min() gives 7 for NaN.
+            return min (a * Float4::broadcast (2.0f), Float4::broadcast (7.0f)).truncated();
+        }
+
+        /** Takes the rows of `newIntervals` (from intervalsOf). */
+        void load (Float4 newIntervals) noexcept
+        {
+            intervals = newIntervals;
+            int32_t rowIndexes[4];
+            newIntervals.storeTruncated (rowIndexes);
+            centre = select (newIntervals > Float4(), newIntervals * Float4::broadcast (0.5f) + Float4::broadcast (0.25f), Float4());
+
+            // Each lane's row of coefficients, turned into one vector per power.
+            for (int half = 0; half < 2; ++half)
+            {
+                Float4 rows[4];
+                for (int i = 0; i < 4; ++i)
+                    rows[i] = Float4::load (erfCoefficients[rowIndexes[i]] + 4 * half);
+                transpose (rows[0], rows[1], rows[2], rows[3]);
+                for (int k = 0; k < 4; ++k)
+                    c[4 * half + k] = rows[k];
+            }
+        }
+
+        /** erf of each lane of `x`, whose |x| is `a` and whose intervals are the ones held. */
+        Float4 evaluate (Float4 x, Float4 a) const noexcept
+        {
+            const auto first = a < Float4::broadcast (0.5f);
+            const auto polynomial = evaluateErfPolynomial (select (first, a * a, a - centre), c);
+            const auto magnitude = select (a >= Float4::broadcast (erfSaturation), Float4::broadcast (1.0f),
+                                           select (first, a + a * polynomial, polynomial));
+            return orBits (magnitude, signBit (x));
+        }
+    };
+} // namespace fastmath
+
 /** erf of each lane; the same results as the scalar fastErf. */
 inline Float4 fastErf (Float4 x) noexcept
 {
-    using namespace fastmath;
-    const auto a = withoutSign (x);
+    const auto a = fastmath::withoutSign (x);
+    fastmath::ErfIntervals intervals;
+    intervals.load (fastmath::ErfIntervals::intervalsOf (a));
+    return intervals.evaluate (x, a);
+}
 
-    // As erfInterval and erfCentre, lane-wise: min() gives 7 for NaN.
-    const auto scaled = min (a * Float4::broadcast (2.0f), Float4::broadcast (7.0f));
-    int32_t intervals[4];
-    scaled.storeTruncated (intervals);
-    const auto interval = scaled.truncated();
-    const auto centre = select (interval > Float4(), interval * Float4::broadcast (0.5f) + Float4::broadcast (0.25f), Float4());
-
-    // Each lane's row of coefficients, turned into one vector per power.
-    Float4 c[8];
-    for (int half = 0; half < 2; ++half)
+/** fastErf for a signal that mostly stays in the same intervals of the
+    polynomial from one call to the next, as a low-passed feedback signal
+    does: the same results, but the coefficients of the last call's intervals
+    are used at once, and fetched again only when a lane has moved to another
+    interval. Where erf lies on a feedback loop this takes the fetch off the
+    loop's path, at the cost of a mispredicted branch where a lane moves. */
+class FollowingErf
+{
+public:
+    Float4 operator() (Float4 x) noexcept
     {
-        Float4 rows[4];
-        for (int i = 0; i < 4; ++i)
-            rows[i] = Float4::load (erfCoefficients[intervals[i]] + 4 * half);
-        transpose (rows[0], rows[1], rows[2], rows[3]);
-        for (int k = 0; k < 4; ++k)
-            c[4 * half + k] = rows[k];
+        const auto a = fastmath::withoutSign (x);
+        const auto intervals = fastmath::ErfIntervals::intervalsOf (a);
+        if (anyLane ((intervals < held.intervals) | (intervals > held.intervals)))
+            held.load (intervals);
+        return held.evaluate (x, a);
     }
 
-    const auto first = a < Float4::broadcast (0.5f);
-    const auto polynomial = evaluateErfPolynomial (select (first, a * a, a - centre), c);
-    const auto magnitude = select (a >= Float4::broadcast (erfSaturation), Float4::broadcast (1.0f),
-                                   select (first, a + a * polynomial, polynomial));
-    return orBits (magnitude, signBit (x));
-}
+private:
+    fastmath::ErfIntervals held;
+};
 
 } // namespace orvel

@@ -21,11 +21,11 @@ FoldCore::FoldCore() noexcept
     for (auto& voice : voices)
     {
         voice.dcBlocker.setMode (StateVariableFilter::highPass);
-        voice.dcBlocker.setCutoffTargetHz (15.9f);
+        voice.dcBlocker.setCutoffTargetHz (foldlaws::dcBlockerHz);
         voice.lowPass.setMode (StateVariableFilter::lowPass);
         voice.lowPass.setCutoffTargetHz (20000.0f);
         voice.highPass.setMode (StateVariableFilter::highPass);
-        voice.highPass.setCutoffTargetHz (20.0f);
+        voice.highPass.setCutoffTargetHz (foldlaws::highPassStartHz);
     }
 }
 
@@ -40,9 +40,9 @@ void FoldCore::prepare (double oversampledRate, double attackMs, double releaseM
         voice.envelope.prepare ((int) oversampledRate, attackMs, releaseMs, envelopeAmount);
     }
 
-    const auto wasInverted = headingInverted;
+    const auto wasFiltersFirst = headingFiltersFirst;
     switchLength = std::max (1, (int) std::lround (oversampledRate * switchSeconds));
-    setTopology (wasInverted);
+    setTopology (wasFiltersFirst);
 }
 
 void FoldCore::setEnvelopeTimes (double attackMs, double releaseMs) noexcept
@@ -86,10 +86,10 @@ void FoldCore::setFeedbackCutoffHz (float cutoffHz) noexcept
     }
 }
 
-void FoldCore::setTopology (bool inverted) noexcept
+void FoldCore::setTopology (bool filtersFirst) noexcept
 {
-    headingInverted = inverted;
-    switchPosition = inverted ? switchLength : 0;
+    headingFiltersFirst = filtersFirst;
+    switchPosition = filtersFirst ? switchLength : 0;
 }
 
 void FoldCore::reset() noexcept

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/dsp/BiquadFilter.h"
+#include "engine/dsp/BiquadRun.h"
 #include "engine/dsp/EnvelopeFollower.h"
 #include "engine/dsp/FastMath.h"
+#include "engine/dsp/FoldLaws.h"
 #include "engine/dsp/Float4.h"
 #include "engine/dsp/RampedValue.h"
 #include "engine/dsp/StateVariableFilter.h"
+#include "engine/dsp/StateVariableFilterRun.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +25,7 @@ struct FoldFrameControls
     float baseDrive;
     float feedbackWeight;
     float autoGain;
-    float invertedWeight;
+    float filtersFirstWeight;
 };
 
 /** The sine folder with its envelope, filters, DC blocker and feedback loop in
@@ -32,7 +35,9 @@ struct FoldFrameControls
 
     "Normal" adds the feedback memory before the folder and runs the filters
     after the DC blocker; "Inverted" runs the filters before the folder and
-    adds the feedback memory after the DC blocker.
+    adds the feedback memory after the DC blocker. The code names the
+    topology by what sets it apart: `filtersFirst` is true in "Inverted"
+    (the PrePost switch on).
 
     The feedback weight is held below the value at which the loop would feed
     itself: a small signal going once round the loop comes back at most
@@ -51,6 +56,12 @@ struct FoldVoice
     static constexpr float erfSlopeAtZero = 1.1283791671f; // 2 / √π
     static constexpr float weightLimit = maxLoopGain / erfSlopeAtZero;
     static constexpr float kneeFraction = 0.9f;
+
+    /** The feedback memory's smallest magnitude; below it the memory is 0. */
+    static constexpr float settleLevel = 3.5e-5f;
+    /** The smallest float whose fastErf reaches settleLevel (fastErf rises
+        steadily there, so |x| < settleArgument exactly when |fastErf (x)| < settleLevel). */
+    static constexpr float settleArgument = 3.10179421e-5f;
 
     StateVariableFilter lowPass, highPass, dcBlocker;
     BiquadFilter feedbackLowPass;
@@ -76,32 +87,26 @@ struct FoldVoice
 
     /** One frame: lanes 0 and 1 of `x` are the left and right samples, and
         so are those of the result (lanes 2 and 3 mean nothing). */
-    template <bool inverted, bool linearEnvelope>
+    template <bool filtersFirst, bool exponentialLaw>
     Float4 processFrame (Float4 x, const FoldFrameControls& controls) noexcept
     {
-        if constexpr (!inverted)
-            x = clampToSix (x + memory);
+        FilterReferences filters (*this);
+        return step<filtersFirst, exponentialLaw> (x, controls, memory, filters);
+    }
 
-        const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
-
-        if constexpr (inverted)
-            x = highPass.processFrame (lowPass.processFrame (x));
-
-        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
-        x = dcBlocker.processFrame (x);
-
-        if constexpr (inverted)
-        {
-            x = clampToSix (x + memory);
-            feedBack (x, controls.invertedWeight);
-        }
-        else
-        {
-            x = highPass.processFrame (lowPass.processFrame (x));
-            feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain));
-        }
-
-        return x;
+    /** `numFrames` interleaved frames with fixed controls, each getting exactly
+        what processFrame gives it. */
+    template <bool filtersFirst, bool exponentialLaw>
+    void processFixed (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    {
+        withFilters ([&] (auto& filters)
+                     {
+                         auto loopMemory = memory;
+                         for (int i = 0; i < numFrames; ++i)
+                             step<filtersFirst, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
+                                 .storeLowPair (frames + 2 * i);
+                         memory = loopMemory;
+                     });
     }
 
     /** The Inverted topology on `numFrames` interleaved frames with fixed
@@ -109,68 +114,153 @@ struct FoldVoice
         for the whole block, then the feedback loop. Each frame gets exactly
         what processFrame<true> gives it; the first pass has no loop through
         the previous frame, so its frames overlap in the processor. */
-    template <bool linearEnvelope>
-    void processInverted (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
+    template <bool exponentialLaw>
+    void processFiltersFirst (float* frames, int numFrames, const FoldFrameControls& controls) noexcept
     {
-        const auto autoGain = Float4::broadcast (controls.autoGain);
-        for (int i = 0; i < numFrames; ++i)
-        {
-            auto x = Float4::loadPairTwice (frames + 2 * i);
-            const auto d = nextDrive<linearEnvelope> (x, controls.baseDrive);
-            x = highPass.processFrame (lowPass.processFrame (x));
-            x = fastSin (Float4::broadcast (d) * x) * autoGain;
-            dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
-        }
+        withFilters ([&] (auto& filters)
+                     {
+                         const auto autoGain = Float4::broadcast (controls.autoGain);
+                         for (int i = 0; i < numFrames; ++i)
+                         {
+                             auto x = Float4::loadPairTwice (frames + 2 * i);
+                             const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);
+                             x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
+                             x = fastSin (Float4::broadcast (d) * x) * autoGain;
+                             filters.dcBlocker.processFrame (x).storeLowPair (frames + 2 * i);
+                         }
 
-        for (int i = 0; i < numFrames; ++i)
-        {
-            const auto x = clampToSix (Float4::loadPairTwice (frames + 2 * i) + memory);
-            x.storeLowPair (frames + 2 * i);
-            feedBack (x, controls.invertedWeight);
-        }
+                         auto loopMemory = memory;
+                         for (int i = 0; i < numFrames; ++i)
+                         {
+                             const auto x = clampToFoldLimit (Float4::loadPairTwice (frames + 2 * i) + loopMemory);
+                             x.storeLowPair (frames + 2 * i);
+                             loopMemory = feedBack (x, controls.filtersFirstWeight, filters);
+                         }
+                         memory = loopMemory;
+                     });
     }
 
     /** Clears every memory: filters, feedback and envelope. */
     void reset() noexcept;
 
 private:
-    /** The drive of this frame: the base drive pushed toward 20 or 1 by the envelope. */
-    template <bool linearEnvelope>
+    /** The drive of this frame: the base drive pushed toward the envelope's
+        ceiling or back toward the minimum by the envelope (see foldlaws). */
+    template <bool exponentialLaw>
     float nextDrive (Float4 x, float baseDrive) noexcept
     {
         auto d = baseDrive;
-        const auto e = (x.lane (0) + x.lane (1)) * 2.5f;
-        const auto g = std::clamp (linearEnvelope ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
+        const auto e = (x.lane (0) + x.lane (1)) * foldlaws::envelopeInputGain;
+        const auto g = std::clamp (exponentialLaw ? envelope.processExponential (e) : envelope.processConstantStep (e), -1.0f, 1.0f);
         if (g > 0.0f)
-            d += (20.0f - d) * g;
+            d += (foldlaws::envelopeDriveCeiling - d) * g;
         else if (g < 0.0f)
-            d -= (1.0f - d) * g;
+            d -= (foldlaws::minimumDrive - d) * g;
         drive = d;
         return d;
     }
 
-    /** The next feedback memory from the output `x` and the feedback weight. */
-    void feedBack (Float4 x, float weight) noexcept
+    /** The voice's own filters, used frame by frame: any of them may glide. */
+    struct FilterReferences
     {
-        const auto fb = x * Float4::broadcast (weight);
-        auto fbLeft = fb.lane (0);
-        auto fbRight = fb.lane (1);
-        feedbackLowPass.processFrame (fbLeft, fbRight);
-        // The vector erf has no branches, which the loop's unpredictable values
-        // would otherwise mispredict.
-        memory = settle (fastErf (Float4::lanes (fbLeft, fbRight, fbLeft, fbRight)));
+        explicit FilterReferences (FoldVoice& voice) noexcept
+            : lowPass (voice.lowPass), highPass (voice.highPass), dcBlocker (voice.dcBlocker), loopLowPass (voice.feedbackLowPass)
+        {
+        }
+
+        StateVariableFilter &lowPass, &highPass, &dcBlocker;
+        BiquadFilter& loopLowPass;
+        FollowingErf loopErf;
+    };
+
+    /** Copies of the filters held in registers for a block in which none of
+        them glides; they hand their memories back at the end of the block. */
+    struct FilterRuns
+    {
+        explicit FilterRuns (FoldVoice& voice) noexcept
+            : lowPass (voice.lowPass), highPass (voice.highPass), dcBlocker (voice.dcBlocker), loopLowPass (voice.feedbackLowPass)
+        {
+        }
+
+        StateVariableFilterRun<StateVariableFilter::lowPass> lowPass;
+        StateVariableFilterRun<StateVariableFilter::highPass> highPass, dcBlocker;
+        BiquadRun loopLowPass;
+        FollowingErf loopErf;
+    };
+
+    /** Calls `process (filters)` with the filters in registers when none of
+        them glides, else with the filters themselves. */
+    template <typename Process>
+    void withFilters (Process&& process) noexcept
+    {
+        if (lowPass.isGliding() || highPass.isGliding() || dcBlocker.isGliding() || feedbackLowPass.isGliding())
+        {
+            FilterReferences filters (*this);
+            process (filters);
+            return;
+        }
+
+        FilterRuns filters (*this);
+        process (filters);
     }
 
-    // The loop dies out instead of lingering in tiny values.
-    static Float4 settle (Float4 memoryValue) noexcept
+    /** One frame of either topology with the loop's memory and the filters
+        passed in: the voice's own, or copies held in registers for a block. */
+    template <bool filtersFirst, bool exponentialLaw, typename Filters>
+    Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, Filters& filters) noexcept
     {
-        const auto magnitude = memoryValue & Float4::broadcast (floatFromBits (0x7fffffffu));
-        return select (magnitude < Float4::broadcast (3.5e-5f), Float4(), memoryValue);
+        if constexpr (!filtersFirst)
+            x = clampToFoldLimit (x + loopMemory);
+
+        const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);
+
+        if constexpr (filtersFirst)
+            x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
+
+        x = fastSin (Float4::broadcast (d) * x) * Float4::broadcast (controls.autoGain);
+        x = filters.dcBlocker.processFrame (x);
+
+        if constexpr (filtersFirst)
+        {
+            x = clampToFoldLimit (x + loopMemory);
+            loopMemory = feedBack (x, controls.filtersFirstWeight, filters);
+        }
+        else
+        {
+            x = filters.highPass.processFrame (filters.lowPass.processFrame (x));
+            loopMemory = feedBack (x, limitWeight (controls.feedbackWeight, d * controls.autoGain), filters);
+        }
+
+        return x;
+    }
+
+    /** The next feedback memory from the output `x` and the feedback weight,
+        through the loop's low-pass and erf in `filters`. The vector erf has no
+        branches on the values, which would mispredict all the time; the
+        following one only branches where the low-passed signal moves to
+        another interval of its polynomial. */
+    template <typename Filters>
+    static Float4 feedBack (Float4 x, float weight, Filters& filters) noexcept
+    {
+        const auto lowPassed = filters.loopLowPass.processFrame (x * Float4::broadcast (weight));
+        return settle (lowPassed, filters.loopErf (lowPassed));
+    }
+
+    // The loop dies out instead of lingering in tiny values: a memory below
+    // settleLevel becomes 0. The test looks at erf's argument, which gives the
+    // same answer (see settleArgument) and is known before erf has run.
+    static Float4 settle (Float4 argument, Float4 memoryValue) noexcept
+    {
+        return select (fastmath::withoutSign (argument) < Float4::broadcast (settleArgument), Float4(), memoryValue);
     }
 
     // x second: a NaN passes through as std::clamp lets it, so that a state gone
     // bad shows at the output and gets cleared there.
-    static Float4 clampToSix (Float4 x) noexcept { return min (Float4::broadcast (6.0f), max (Float4::broadcast (-6.0f), x)); }
+    static Float4 clampToFoldLimit (Float4 x) noexcept
+    {
+        const auto limit = Float4::broadcast (foldlaws::foldInputLimit);
+        return min (limit, max (Float4::broadcast (-foldlaws::foldInputLimit), x));
+    }
 };
 
 /** The fold chain's core at the oversampled rate: one FoldVoice per topology
@@ -211,59 +301,55 @@ public:
     void setFeedbackCutoffHz (float cutoffHz) noexcept;
 
     /** Takes a topology at once, ending any switch (a preparation does this). */
-    void setTopology (bool inverted) noexcept;
+    void setTopology (bool filtersFirst) noexcept;
 
     /** Clears every voice's memories. */
     void reset() noexcept;
 
     /** Runs `numFrames` interleaved stereo oversampled frames (left, right,
-        left, ...) in place, switching toward `wantInverted` if the topology in
+        left, ...) in place, switching toward `wantFiltersFirst` if the topology in
         use differs. */
-    template <bool linearEnvelope>
-    void process (float* frames, int numFrames, bool wantInverted,
+    template <bool exponentialLaw>
+    void process (float* frames, int numFrames, bool wantFiltersFirst,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
     /** The topology in use, or the one being switched to. */
-    bool isInverted() const noexcept { return headingInverted; }
-    bool isSwitching() const noexcept { return switchPosition != (headingInverted ? switchLength : 0); }
+    bool hasFiltersFirst() const noexcept { return headingFiltersFirst; }
+    bool isSwitching() const noexcept { return switchPosition != (headingFiltersFirst ? switchLength : 0); }
 
     /** The drive of the last frame of the voice in use (or being switched to). */
-    float getDrive() const noexcept { return voices[headingInverted ? 1 : 0].drive; }
+    float getDrive() const noexcept { return voices[headingFiltersFirst ? 1 : 0].drive; }
 
-    const FoldVoice& getVoice (bool inverted) const noexcept { return voices[inverted ? 1 : 0]; }
+    const FoldVoice& getVoice (bool filtersFirst) const noexcept { return voices[filtersFirst ? 1 : 0]; }
 
 private:
     static FoldFrameControls nextControls (RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
         const auto f = foldAmount.advance();
         const auto u = feedback.advance();
-        const auto weight = u * u * u * 0.94f;
-        return { f * 14.0f + 1.0f, weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
+        const auto weight = foldlaws::feedbackWeightFor (u);
+        return { foldlaws::driveForFoldAmount (f), weight, autoGain.advance(), FoldVoice::limitWeight (weight, 1.0f) };
     }
 
-    template <bool inverted, bool linearEnvelope>
+    template <bool filtersFirst, bool exponentialLaw>
     void runVoice (float* frames, int numFrames, RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
     {
-        auto& voice = voices[inverted ? 1 : 0];
+        auto& voice = voices[filtersFirst ? 1 : 0];
 
         if (foldAmount.isGliding() || feedback.isGliding() || autoGain.isGliding())
         {
             for (int i = 0; i < numFrames; ++i)
-                voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
+                voice.template processFrame<filtersFirst, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), nextControls (foldAmount, feedback, autoGain))
                     .storeLowPair (frames + 2 * i);
             return;
         }
 
         // Idle ramps give their targets at every advance: the controls hold for the block.
         const auto controls = nextControls (foldAmount, feedback, autoGain);
-        if constexpr (inverted)
-        {
-            voice.template processInverted<linearEnvelope> (frames, numFrames, controls);
-            return;
-        }
-
-        for (int i = 0; i < numFrames; ++i)
-            voice.template processFrame<inverted, linearEnvelope> (Float4::loadPairTwice (frames + 2 * i), controls).storeLowPair (frames + 2 * i);
+        if constexpr (filtersFirst)
+            voice.template processFiltersFirst<exponentialLaw> (frames, numFrames, controls);
+        else
+            voice.template processFixed<false, exponentialLaw> (frames, numFrames, controls);
     }
 
     FoldVoice voices[2]; // Normal, Inverted
@@ -272,43 +358,43 @@ private:
     // whole frames, so a switch ends exactly and turns round exactly.
     int switchLength = 882;
     int switchPosition = 882;
-    bool headingInverted = true;
+    bool headingFiltersFirst = true;
 };
 
-template <bool linearEnvelope>
-void FoldCore::process (float* frames, int numFrames, bool wantInverted,
+template <bool exponentialLaw>
+void FoldCore::process (float* frames, int numFrames, bool wantFiltersFirst,
                         RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
 {
-    const int goal = wantInverted ? switchLength : 0;
+    const int goal = wantFiltersFirst ? switchLength : 0;
     int i = 0;
 
     if (switchPosition != goal)
     {
         // A voice that is not heard has not run: start it from the one in use.
         if (switchPosition == switchLength - goal)
-            voices[wantInverted ? 1 : 0] = voices[wantInverted ? 0 : 1];
+            voices[wantFiltersFirst ? 1 : 0] = voices[wantFiltersFirst ? 0 : 1];
 
-        headingInverted = wantInverted;
-        const int step = wantInverted ? 1 : -1;
+        headingFiltersFirst = wantFiltersFirst;
+        const int step = wantFiltersFirst ? 1 : -1;
         const float shareStep = 1.0f / (float) switchLength;
 
         for (; i < numFrames && switchPosition != goal; ++i)
         {
             const auto controls = nextControls (foldAmount, feedback, autoGain);
             const auto x = Float4::loadPairTwice (frames + 2 * i);
-            const auto normal = voices[0].processFrame<false, linearEnvelope> (x, controls);
-            const auto inverted = voices[1].processFrame<true, linearEnvelope> (x, controls);
+            const auto normal = voices[0].processFrame<false, exponentialLaw> (x, controls);
+            const auto filtersFirstOutput = voices[1].processFrame<true, exponentialLaw> (x, controls);
 
             switchPosition += step;
             const auto share = Float4::broadcast ((float) switchPosition * shareStep);
-            (normal + (inverted - normal) * share).storeLowPair (frames + 2 * i);
+            (normal + (filtersFirstOutput - normal) * share).storeLowPair (frames + 2 * i);
         }
     }
 
-    if (wantInverted)
-        runVoice<true, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
+    if (wantFiltersFirst)
+        runVoice<true, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
     else
-        runVoice<false, linearEnvelope> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
+        runVoice<false, exponentialLaw> (frames + 2 * i, numFrames - i, foldAmount, feedback, autoGain);
 }
 
 } // namespace orvel

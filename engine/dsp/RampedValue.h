@@ -10,7 +10,7 @@ namespace orvel
     The ramp runs for exactly `lengthSamples` advances and then lands exactly on
     the target, so a fade or a parameter glide never ends a rounding error away
     from where it was sent. Not thread-safe: one thread sets and advances it
-    (see SmoothedValue for a target set from another thread).
+    (see CrossThreadRamp for a target set from another thread).
 
     The float form is the one the engine uses throughout; the double form is for
     values that must not lose precision, such as the feedback filter's

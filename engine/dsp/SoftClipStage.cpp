@@ -35,9 +35,11 @@ void SoftClipStage::shape (float* frames, int numFrames, RampedValue& softClip) 
     {
         if (softClip.current > 0.0f)
         {
+            // Neighbouring frames mostly share erf's intervals: keep their coefficients.
+            FollowingErf erf;
             int i = 0;
             for (; i + 4 <= numSamples; i += 4)
-                fastErf (Float4::load (frames + i)).store (frames + i);
+                erf (Float4::load (frames + i)).store (frames + i);
             for (; i < numSamples; ++i)
                 frames[i] = fastErf (frames[i]);
         }

@@ -128,6 +128,9 @@ public:
     const RampedValue& getCutoffRamp() const noexcept { return cutoffRamp; }
 
 private:
+    template <int>
+    friend class StateVariableFilterRun;
+
     float tick (float x, int c) noexcept
     {
         const float hp = (x - r2PlusG * s1[c] - s2[c]) * denominatorInverse;

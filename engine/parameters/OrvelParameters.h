@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/dsp/SmoothedValue.h"
+#include "engine/dsp/CrossThreadRamp.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -101,8 +101,8 @@ public:
     void adoptCurrentAsDefault() noexcept { defaultPlainValue = getPlainValue(); }
 
     /** Audio-thread view of the smoothed plain and normalised values. */
-    SmoothedValue& smoothedPlain() noexcept { return smoothedPlainValue; }
-    SmoothedValue& smoothedNormalised() noexcept { return smoothedNormalisedValue; }
+    CrossThreadRamp& smoothedPlain() noexcept { return smoothedPlainValue; }
+    CrossThreadRamp& smoothedNormalised() noexcept { return smoothedNormalisedValue; }
 
     /** Both smoothed values get the rate and a 10 ms ramp, and land on their targets. */
     void prepareSmoothing (double sampleRate) noexcept;
@@ -117,8 +117,8 @@ private:
     ValueToText valueToText;
     TextToValue textToValue;
     ParameterChangeCallback changeCallback;
-    SmoothedValue smoothedPlainValue;
-    SmoothedValue smoothedNormalisedValue;
+    CrossThreadRamp smoothedPlainValue;
+    CrossThreadRamp smoothedNormalisedValue;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OrvelParameterFloat)
 };
@@ -147,7 +147,7 @@ public:
     bool isOn() const noexcept { return getValue() >= 0.5f; }
     void adoptCurrentAsDefault() noexcept { defaultValue = getValue(); }
 
-    SmoothedValue& smoothed() noexcept { return smoothedValue; }
+    CrossThreadRamp& smoothed() noexcept { return smoothedValue; }
     void prepareSmoothing (double sampleRate) noexcept;
 
     /** The switch vocabulary: true for "on", "yes", "enabled", the on label...,
@@ -160,7 +160,7 @@ private:
     float defaultValue = 0.0f;
     juce::StringArray labels;
     ParameterChangeCallback changeCallback;
-    SmoothedValue smoothedValue;
+    CrossThreadRamp smoothedValue;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OrvelParameterBool)
 };

@@ -272,7 +272,7 @@ TEST (Smoothing, RampLastsOneHundredthOfASecondAndLandsExactlyOnTheTarget)
 
 TEST (Smoothing, RampLengthIsTheFloorOfTenMillisecondsAtOddRates)
 {
-    orvel::SmoothedValue value;
+    orvel::CrossThreadRamp value;
     value.prepare (44100.0, 0.01);
     EXPECT_EQ (value.getRamp().lengthSamples, 441);
     value.prepare (22050.5, 0.01);
@@ -305,7 +305,7 @@ TEST (Smoothing, ARampOfZeroLengthJumps)
 
 TEST (Smoothing, ATargetSetFromAnotherThreadReachesTheAudioSideWithoutALock)
 {
-    orvel::SmoothedValue value;
+    orvel::CrossThreadRamp value;
     value.prepare (1000.0, 0.01);
 
     std::thread writer ([&value]

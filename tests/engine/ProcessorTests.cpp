@@ -248,16 +248,25 @@ TEST (Processor, SteadyStateProcessingAllocatesNothing)
 
         auto& params = processor.getParameterSet();
         std::size_t allocations = 0;
-        for (int block = 0; block < 50; ++block)
+        for (int block = 0; block < 70; ++block)
         {
             // Parameter changes between blocks, as host automation or the editor would make them.
             const auto t = (float) block / 50.0f;
-            setParameter (*params.foldAmount, t);
-            setParameter (*params.feedback, 1.0f - t);
-            setParameter (*params.lowPass, 0.3f + 0.5f * t);
-            setParameter (*params.prePost, block % 10 < 5 ? 1.0f : 0.0f);
-            setParameter (*params.bypass, block % 20 < 15 ? 1.0f : 0.0f);
-            setParameter (*params.mix, block % 8 < 4 ? 1.0f : 0.5f);
+            if (block < 50)
+            {
+                setParameter (*params.foldAmount, t);
+                setParameter (*params.feedback, 1.0f - t);
+                setParameter (*params.lowPass, 0.3f + 0.5f * t);
+                setParameter (*params.prePost, block % 10 < 5 ? 1.0f : 0.0f);
+                setParameter (*params.bypass, block % 20 < 15 ? 1.0f : 0.0f);
+                setParameter (*params.mix, block % 8 < 4 ? 1.0f : 0.5f);
+            }
+            else
+            {
+                // Then still controls in each topology, where the core runs whole blocks at once.
+                setParameter (*params.bypass, 1.0f);
+                setParameter (*params.prePost, block < 60 ? 1.0f : 0.0f);
+            }
 
             const allocation::ScopedCounter counter;
             processor.processBlock (buffer, midi);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 #include <string>
 
 namespace orvel
@@ -121,12 +122,13 @@ namespace
     }
 
     // erf rounds to ±1 beyond ±3.919205904, so the polynomial ranges end there.
-    // Measured maximum over every float (stride 1): 1.22 ulps.
-    TEST (FastMath, ErfIsWithinOneAndAQuarterUlpsOfLibmOverEveryFloat)
+    // Measured maximum over every float (stride 1): 1.40 ulps, at 0.5075531
+    // (1.22 with the polynomial in Horner's form, which is slower on the loop).
+    TEST (FastMath, ErfIsWithinOneAndAHalfUlpsOfLibmOverEveryFloat)
     {
         const RangeCase cases[] = {
-            { 0.0f, 1.0e-3f, 4099, 1.25 },
-            { 1.0e-3f, fastmath::erfSaturation, 97, 1.25 },
+            { 0.0f, 1.0e-3f, 4099, 1.5 },
+            { 1.0e-3f, fastmath::erfSaturation, 97, 1.5 },
             { fastmath::erfSaturation, std::numeric_limits<float>::max(), 10007, 0.5 },
         };
 
@@ -143,7 +145,7 @@ namespace
         {
             const auto boundary = i == 8 ? fastmath::erfSaturation : 0.5f * (float) i;
             for (const auto x : { std::nextafter (boundary, 0.0f), boundary })
-                EXPECT_LE (std::abs ((double) fastErf (x) - std::erf ((double) x)) / ulpOf (std::erf ((double) x)), 1.25) << "erf (" << x << ")";
+                EXPECT_LE (std::abs ((double) fastErf (x) - std::erf ((double) x)) / ulpOf (std::erf ((double) x)), 1.5) << "erf (" << x << ")";
         }
     }
 
@@ -171,6 +173,34 @@ namespace
         EXPECT_EQ (erfs.lane (1), 1.0f);
         EXPECT_EQ (erfs.lane (2), -1.0f);
         EXPECT_EQ (erfs.lane (3), fastErf (-0.25f));
+    }
+
+    TEST (FastMath, TheFollowingErfGivesFastErfsBitsWhereverItsLanesMoveBetweenIntervals)
+    {
+        // A slow sweep through every interval and back, lanes that move apart,
+        // jumps across several intervals, saturation and non-finite values.
+        const auto nan = std::numeric_limits<float>::quiet_NaN();
+        const auto infinity = std::numeric_limits<float>::infinity();
+        std::vector<Float4> inputs;
+        for (int n = 0; n < 4000; ++n)
+        {
+            const auto slow = 4.5f * (float) std::sin (0.003 * n);
+            inputs.push_back (Float4::lanes (slow, -0.7f * slow, slow, 0.1f * (float) (n % 50)));
+        }
+        for (const auto jump : { 0.1f, 3.9f, -1.2f, 1.0e30f, nan, 0.49999997f, 0.5f, infinity, -2.0f, 0.0f })
+            inputs.push_back (Float4::lanes (jump, 0.3f, -jump, jump));
+
+        FollowingErf following;
+        long mismatches = 0;
+        for (const auto& x : inputs)
+        {
+            const auto followed = following (x);
+            const auto direct = fastErf (x);
+            for (int lane = 0; lane < 4; ++lane)
+                if (floatBits (followed.lane (lane)) != floatBits (direct.lane (lane)))
+                    ++mismatches;
+        }
+        EXPECT_EQ (mismatches, 0);
     }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace orvel
@@ -41,6 +42,28 @@ namespace
         }
     }
 
+    TEST (FoldVoice, TheMemorySettlesExactlyWhereErfOfItsArgumentFallsBelowTheSettleLevel)
+    {
+        // The loop tests erf's argument against settleArgument in place of the
+        // memory against settleLevel: the two must agree on every float, so
+        // every float around the threshold is checked, and a stride above it.
+        const auto threshold = floatBits (FoldVoice::settleArgument);
+        long disagreements = 0;
+        const auto check = [&] (float x)
+        {
+            for (const auto v : { x, -x })
+                if ((std::abs (fastErf (v)) < FoldVoice::settleLevel) != (std::abs (v) < FoldVoice::settleArgument))
+                    ++disagreements;
+        };
+        for (uint32_t bits = threshold - (1u << 20); bits <= threshold + (1u << 20); ++bits)
+            check (floatFromBits (bits));
+        for (uint32_t bits = 0; bits <= floatBits (1.0f); bits += 997)
+            check (floatFromBits (bits));
+        EXPECT_EQ (disagreements, 0);
+        EXPECT_EQ (std::abs (fastErf (FoldVoice::settleArgument)) < FoldVoice::settleLevel, false);
+        EXPECT_EQ (std::abs (fastErf (std::nextafter (FoldVoice::settleArgument, 0.0f))) < FoldVoice::settleLevel, true);
+    }
+
     /** A core prepared at 48 kHz in Inverted, with its ramps settled. */
     struct CoreRig
     {
@@ -55,14 +78,14 @@ namespace
         }
 
         /** Runs `frames` frames of a 500 Hz sine (continuing its phase) in pieces of `split`. */
-        std::vector<float> run (int frames, bool wantInverted, int split)
+        std::vector<float> run (int frames, bool wantFiltersFirst, int split)
         {
             std::vector<float> interleaved (2 * (size_t) frames);
             for (auto n = 0; n < frames; ++n, ++position)
                 interleaved[2 * (size_t) n] = interleaved[2 * (size_t) n + 1] = 0.5f * (float) std::sin (2.0 * pi * 500.0 * (double) position / sampleRate);
 
             for (int start = 0; start < frames; start += split)
-                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantInverted, foldAmount, feedback, autoGain);
+                core.process<false> (interleaved.data() + 2 * start, std::min (split, frames - start), wantFiltersFirst, foldAmount, feedback, autoGain);
 
             std::vector<float> left ((size_t) frames);
             for (size_t n = 0; n < left.size(); ++n)
@@ -83,14 +106,14 @@ namespace
 
         rig.run (480, false, 64); // half way to Normal
         EXPECT_TRUE (rig.core.isSwitching());
-        EXPECT_FALSE (rig.core.isInverted());
+        EXPECT_FALSE (rig.core.hasFiltersFirst());
 
         // Back to Inverted: the half already faded comes back in 10 ms, not 20.
         rig.run (470, true, 64);
         EXPECT_TRUE (rig.core.isSwitching());
         rig.run (10, true, 64);
         EXPECT_FALSE (rig.core.isSwitching());
-        EXPECT_TRUE (rig.core.isInverted());
+        EXPECT_TRUE (rig.core.hasFiltersFirst());
 
         rig.run (959, false, 64);
         EXPECT_TRUE (rig.core.isSwitching());
@@ -105,9 +128,9 @@ namespace
         {
             CoreRig rig;
             auto output = rig.run (2000, true, split);
-            for (bool inverted : { false, true, false })
+            for (bool filtersFirst : { false, true, false })
             {
-                const auto part = rig.run (700, inverted, split);
+                const auto part = rig.run (700, filtersFirst, split);
                 output.insert (output.end(), part.begin(), part.end());
             }
             outputs.push_back (output);
@@ -117,43 +140,52 @@ namespace
             EXPECT_EQ (outputs[i], outputs[0]) << i;
     }
 
-    TEST (FoldCore, TheWholeBlockInvertedPathGivesExactlyWhatTheFrameByFramePathGives)
+    TEST (FoldCore, TheWholeBlockPathsGiveExactlyWhatTheFrameByFramePathGivesInBothTopologies)
     {
-        // Idle ramps take the two-pass block path; a ramp that glides without
-        // moving (step 0) forces the frame-by-frame one with the same controls.
-        for (bool linear : { false, true })
+        // Idle ramps take the block paths (the Inverted one in two passes, the
+        // loop's low-pass held in registers); a ramp that glides without moving
+        // (step 0) forces the frame-by-frame one with the same controls. A glide
+        // of the loop's low-pass in the fourth block covers its per-frame form.
+        for (bool filtersFirst : { true, false })
         {
-            CoreRig block, frames;
-            for (auto* rig : { &block, &frames })
+            for (bool linear : { false, true })
             {
-                rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
-                rig->feedback.setImmediate (0.95f);
-            }
-            frames.feedback.countdown = 1 << 30;
-            frames.feedback.step = 0.0f;
-
-            std::vector<float> signal (2 * 3000);
-            for (size_t n = 0; n < signal.size(); ++n)
-                signal[n] = 0.8f * (float) std::sin (0.013 * (double) n) + (n % 2 == 0 ? 0.1f : -0.2f);
-
-            auto viaBlock = signal, viaFrames = signal;
-            for (int start = 0; start < 3000; start += 300)
-            {
-                if (linear)
+                const auto name = std::string (filtersFirst ? "Inverted, " : "Normal, ") + (linear ? "linear" : "constant step");
+                CoreRig block, frames;
+                for (auto* rig : { &block, &frames })
                 {
-                    block.core.process<true> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
-                    frames.core.process<true> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
+                    rig->core.prepare (sampleRate, 1.0, 50.0, 0.7f);
+                    rig->core.setTopology (filtersFirst);
+                    rig->feedback.setImmediate (0.95f);
                 }
-                else
-                {
-                    block.core.process<false> (viaBlock.data() + 2 * start, 300, true, block.foldAmount, block.feedback, block.autoGain);
-                    frames.core.process<false> (viaFrames.data() + 2 * start, 300, true, frames.foldAmount, frames.feedback, frames.autoGain);
-                }
-            }
+                frames.feedback.countdown = 1 << 30;
+                frames.feedback.step = 0.0f;
 
-            ASSERT_TRUE (frames.feedback.isGliding());
-            EXPECT_EQ (viaBlock, viaFrames) << (linear ? "linear" : "constant step");
-            EXPECT_EQ (block.core.getDrive(), frames.core.getDrive());
+                std::vector<float> signal (2 * 3000);
+                for (size_t n = 0; n < signal.size(); ++n)
+                    signal[n] = 0.8f * (float) std::sin (0.013 * (double) n) + (n % 2 == 0 ? 0.1f : -0.2f);
+
+                auto viaBlock = signal, viaFrames = signal;
+                for (int start = 0; start < 3000; start += 300)
+                {
+                    if (start == 900)
+                        for (auto* rig : { &block, &frames })
+                            rig->core.setFeedbackCutoffHz (3000.0f);
+
+                    for (auto* rig : { &block, &frames })
+                    {
+                        auto* data = (rig == &block ? viaBlock : viaFrames).data() + 2 * start;
+                        if (linear)
+                            rig->core.process<true> (data, 300, filtersFirst, rig->foldAmount, rig->feedback, rig->autoGain);
+                        else
+                            rig->core.process<false> (data, 300, filtersFirst, rig->foldAmount, rig->feedback, rig->autoGain);
+                    }
+                }
+
+                ASSERT_TRUE (frames.feedback.isGliding());
+                EXPECT_EQ (viaBlock, viaFrames) << name;
+                EXPECT_EQ (block.core.getDrive(), frames.core.getDrive()) << name;
+            }
         }
     }
 

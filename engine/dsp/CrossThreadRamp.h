@@ -17,10 +17,10 @@ namespace orvel
     which is where the ramp must end anyway. The ramp itself is touched only by
     the audio thread, or by prepare() while no block runs.
 */
-class SmoothedValue
+class CrossThreadRamp
 {
 public:
-    SmoothedValue() noexcept = default;
+    CrossThreadRamp() noexcept = default;
 
     /** Any thread. */
     void setTarget (float newTarget) noexcept { requested.store (newTarget, std::memory_order_relaxed); }
