@@ -23,14 +23,11 @@ void BiquadFilter::prepare (double newSampleRate, double rampSeconds) noexcept
 
     normalisedCutoffRamp.prepare (sampleRate, rampSeconds);
     qRamp.prepare (sampleRate, rampSeconds);
-    gainRamp.prepare (sampleRate, rampSeconds);
 
     normalisedCutoffRamp.setImmediate (std::clamp (cutoffHz, 0.0, maximumCutoffHz) / sampleRate);
     normalisedCutoff = normalisedCutoffRamp.current;
     qRamp.setImmediate (0.707);
     q = 0.707;
-    gainRamp.setImmediate (0.0);
-    gainDecibels = 0.0;
 
     updateCoefficients();
 }
@@ -45,7 +42,6 @@ void BiquadFilter::advanceRampsAndUpdateCoefficients() noexcept
 {
     normalisedCutoff = normalisedCutoffRamp.advance();
     q = qRamp.advance();
-    gainDecibels = gainRamp.advance();
     updateCoefficients();
 }
 

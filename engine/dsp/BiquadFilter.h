@@ -34,8 +34,8 @@ public:
 
     /** Stores the rate and the maximum cutoff, clears the memories, sets the
         ramps' length to floor (rampSeconds × rate), snaps the normalised cutoff
-        to the stored cutoff in hertz (limited to the maximum) over the rate, Q to
-        0.707 and gain to 0 dB, and recomputes the coefficients. */
+        to the stored cutoff in hertz (limited to the maximum) over the rate and Q
+        to 0.707, and recomputes the coefficients. */
     void prepare (double newSampleRate, double rampSeconds) noexcept;
 
     /** Clears the memories and recomputes the coefficients from the values in
@@ -82,7 +82,7 @@ public:
 
     bool isGliding() const noexcept
     {
-        return normalisedCutoffRamp.isGliding() || qRamp.isGliding() || gainRamp.isGliding();
+        return normalisedCutoffRamp.isGliding() || qRamp.isGliding();
     }
 
     double getCutoffHz() const noexcept { return cutoffHz; }
@@ -117,13 +117,11 @@ private:
     double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
     double normalisedCutoff = 0.01;
     double q = 0.707;
-    double gainDecibels = 0.0;
     double s1[2]{};
     double s2[2]{};
     double cutoffHz = 441.0;
     RampedDouble normalisedCutoffRamp{ 0.01 };
     RampedDouble qRamp{ 0.707 };
-    RampedDouble gainRamp{ 0.0 };
     double maximumCutoffHz = 22000.0;
     double sampleRate = 44100.0;
 };
