@@ -32,7 +32,7 @@ double millisecondsSince (Clock::time_point start)
     tells the work apart from the waiting. */
 double cpuMilliseconds (clockid_t clock)
 {
-    timespec now{};
+    timespec now {};
     clock_gettime (clock, &now);
     return (double) now.tv_sec * 1000.0 + (double) now.tv_nsec / 1.0e6;
 }
@@ -86,7 +86,7 @@ int main (int argc, char** argv)
 {
     const char* modulePath = argc > 1 ? argv[1] : WRENDLE_MODULE_PATH;
 
-    if (!displayIsAvailable())
+    if (! displayIsAvailable())
     {
         std::fprintf (stderr, "No display: run under xvfb-run.\n");
         return 1;
@@ -95,7 +95,7 @@ int main (int argc, char** argv)
     // A virtual display that has only just started may refuse the first connections.
     auto parentWindow = std::make_unique<ParentWindow>();
 
-    for (int attempt = 0; attempt < 50 && !parentWindow->isAvailable(); ++attempt)
+    for (int attempt = 0; attempt < 50 && ! parentWindow->isAvailable(); ++attempt)
     {
         std::this_thread::sleep_for (std::chrono::milliseconds (100));
         parentWindow = std::make_unique<ParentWindow>();
@@ -103,7 +103,7 @@ int main (int argc, char** argv)
 
     const auto& parent = *parentWindow;
 
-    if (!parent.isAvailable())
+    if (! parent.isAvailable())
     {
         std::fprintf (stderr, "No parent window could be made on the display.\n");
         return 1;
@@ -128,7 +128,7 @@ int main (int argc, char** argv)
     const auto* factory = module->factory();
     const auto* plugin = factory->create_plugin (factory, host.clapHost(), "com.Kestrivane.WrendleFold");
 
-    if (plugin == nullptr || !plugin->init (plugin))
+    if (plugin == nullptr || ! plugin->init (plugin))
     {
         std::fprintf (stderr, "The plug-in did not initialise.\n");
         return 1;
@@ -150,7 +150,7 @@ int main (int argc, char** argv)
     const auto openMs = millisecondsSince (start);
     const auto openCpuMs = threadCpuMilliseconds() - cpuAtCreate;
 
-    if (!shown)
+    if (! shown)
     {
         std::fprintf (stderr, "The editor did not open (create %d, set_parent %d, show %d).\n", (int) opened, (int) parented, (int) shown);
         return 1;

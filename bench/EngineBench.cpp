@@ -14,9 +14,9 @@
 //   valgrind --tool=callgrind --toggle-collect='WrendleFoldProcessor::processBlock*'
 //       build/bench/engine_bench --blocks=200 --benchmark_filter='wholeProcessor/2/0/'
 
-#include "plugin/WrendleFoldProcessor.h"
 #include "engine/dsp/FastMath.h"
 #include "engine/dsp/PolyphaseOversampler.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <benchmark/benchmark.h>
 

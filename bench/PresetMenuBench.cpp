@@ -50,7 +50,12 @@ struct Tree
 
     ~Tree() { root.deleteRecursively(); }
 
-    enum { library, linkLoop, linkToUsr };
+    enum
+    {
+        library,
+        linkLoop,
+        linkToUsr
+    };
 
     const juce::File root = juce::File::createTempFile ("presets");
     bool ok = true;

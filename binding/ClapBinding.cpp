@@ -145,7 +145,7 @@ bool ClapBinding::activate (double sampleRate, uint32_t, uint32_t maxFrames) noe
         midiBuffer.clear();
 
         const auto channelsNeeded = juce::jmin (maxChannels, juce::jmax (processor->getTotalNumInputChannels(),
-                                                                          processor->getTotalNumOutputChannels()));
+                                                                         processor->getTotalNumOutputChannels()));
         spareChannels.setSize (channelsNeeded, (int) maxFrames);
         return true;
     }
@@ -160,11 +160,17 @@ void ClapBinding::deactivate() noexcept
     // The processor stays prepared: the next activation prepares it again anyway.
 }
 
-bool ClapBinding::startProcessing() noexcept { return true; }
+bool ClapBinding::startProcessing() noexcept
+{
+    return true;
+}
 
 void ClapBinding::stopProcessing() noexcept {}
 
-void ClapBinding::reset() noexcept { processor->reset(); }
+void ClapBinding::reset() noexcept
+{
+    processor->reset();
+}
 
 void ClapBinding::onMainThread() noexcept
 {
@@ -248,8 +254,8 @@ bool ClapBinding::audioPortsGet (uint32_t index, bool isInput, clap_audio_port_i
     const auto layout = bus->getCurrentLayout();
     info->channel_count = (uint32_t) layout.size();
     info->port_type = layout == juce::AudioChannelSet::mono()     ? CLAP_PORT_MONO
-                    : layout == juce::AudioChannelSet::stereo() ? CLAP_PORT_STEREO
-                                                                 : nullptr;
+                      : layout == juce::AudioChannelSet::stereo() ? CLAP_PORT_STEREO
+                                                                  : nullptr;
 
     const auto hasPair = processor->getBus (! isInput, (int) index) != nullptr;
     info->in_place_pair = hasPair ? (isInput ? 1u + index : 0x8000u + index) : CLAP_INVALID_ID;

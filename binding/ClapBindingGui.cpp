@@ -8,8 +8,8 @@
 #include <cstring>
 
 #if JUCE_MAC
-    #include <objc/message.h>
-    #include <objc/runtime.h>
+#include <objc/message.h>
+#include <objc/runtime.h>
 #endif
 
 // The gui extension: the editor embedded in the host's window, its size and scale.
@@ -40,7 +40,10 @@ namespace
 
 #if JUCE_MAC
     /** JUCE 7 editors have no say in layer-backed views; they all render through Core Graphics. */
-    bool editorWantsLayerBackedView (const juce::AudioProcessorEditor&) noexcept { return false; }
+    bool editorWantsLayerBackedView (const juce::AudioProcessorEditor&) noexcept
+    {
+        return false;
+    }
 
     /** Hosts' windows often ignore mouse moves, which hover effects in the editor need. */
     void acceptMouseMovedEvents (void* nsView) noexcept
@@ -56,7 +59,10 @@ namespace
 } // namespace
 
 //==============================================================================
-bool ClapBinding::implementsGui() const noexcept { return processor->hasEditor(); }
+bool ClapBinding::implementsGui() const noexcept
+{
+    return processor->hasEditor();
+}
 
 bool ClapBinding::hasEditor() const noexcept
 {
@@ -69,7 +75,7 @@ bool ClapBinding::guiIsApiSupported (const char* api, bool isFloating) noexcept
         return false;
 
     return std::strcmp (api, CLAP_WINDOW_API_WIN32) == 0 || std::strcmp (api, CLAP_WINDOW_API_COCOA) == 0
-        || std::strcmp (api, CLAP_WINDOW_API_X11) == 0;
+           || std::strcmp (api, CLAP_WINDOW_API_X11) == 0;
 }
 
 bool ClapBinding::guiCreate (const char*, bool isFloating) noexcept

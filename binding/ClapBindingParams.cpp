@@ -14,7 +14,10 @@ namespace clapbinding
 {
 
 //==============================================================================
-uint32_t ClapBinding::paramsCount() const noexcept { return (uint32_t) recordsById.size(); }
+uint32_t ClapBinding::paramsCount() const noexcept
+{
+    return (uint32_t) recordsById.size();
+}
 
 juce::String ClapBinding::groupPathOf (juce::AudioProcessorParameter* parameter) const
 {
@@ -46,7 +49,7 @@ bool ClapBinding::paramsGetInfo (uint32_t index, clap_param_info* info) const no
         *info = {};
         info->id = id;
         info->flags = (parameter->isAutomatable() ? (uint32_t) CLAP_PARAM_IS_AUTOMATABLE : 0u)
-                    | (parameter->isBoolean() || (record != nullptr && record->isStepped()) ? (uint32_t) CLAP_PARAM_IS_STEPPED : 0u);
+                      | (parameter->isBoolean() || (record != nullptr && record->isStepped()) ? (uint32_t) CLAP_PARAM_IS_STEPPED : 0u);
         info->cookie = const_cast<ParameterRecord*> (record);
         copyString (info->name, CLAP_NAME_SIZE, parameter->getName (CLAP_NAME_SIZE));
         copyString (info->module, CLAP_PATH_SIZE, groupPathOf (parameter));

@@ -24,7 +24,8 @@ clap_process_status ClapBinding::process (const clap_process* p) noexcept
     const auto numFrames = p->frames_count;
     const auto* in = p->in_events;
     const auto numEvents = (in != nullptr && in->size != nullptr && in->get != nullptr) ? in->size (in) : 0u;
-    const auto eventAt = [in] (uint32_t i) { return in->get (in, i); };
+    const auto eventAt = [in] (uint32_t i)
+    { return in->get (in, i); };
 
     if (numFrames == 0)
     {

@@ -11,7 +11,10 @@ namespace clapbinding
 
 namespace
 {
-    uint32_t getPluginCount (const clap_plugin_factory*) { return 1; }
+    uint32_t getPluginCount (const clap_plugin_factory*)
+    {
+        return 1;
+    }
 
     const clap_plugin_descriptor* getPluginDescriptor (const clap_plugin_factory*, uint32_t)
     {
@@ -45,7 +48,10 @@ namespace
     const clap_plugin_factory factory { getPluginCount, getPluginDescriptor, createPlugin };
 } // namespace
 
-bool entryInit (const char*) { return true; }
+bool entryInit (const char*)
+{
+    return true;
+}
 
 void entryDeinit() {}
 

@@ -5,7 +5,10 @@ namespace clapbinding
 
 namespace
 {
-    juce::String textOf (const char* utf8) { return utf8 != nullptr ? juce::String::fromUTF8 (utf8) : juce::String(); }
+    juce::String textOf (const char* utf8)
+    {
+        return utf8 != nullptr ? juce::String::fromUTF8 (utf8) : juce::String();
+    }
 } // namespace
 
 //==============================================================================
@@ -146,7 +149,7 @@ EditorHostContext::EditorHostContext (const clapcheck::HostInterfaces& hostToUse
 }
 
 std::unique_ptr<juce::HostProvidedContextMenu>
-    EditorHostContext::getContextMenuForParameter (const juce::AudioProcessorParameter* parameter) const
+EditorHostContext::getContextMenuForParameter (const juce::AudioProcessorParameter* parameter) const
 {
     if (host.contextMenu == nullptr)
         return nullptr;

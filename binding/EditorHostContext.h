@@ -84,7 +84,7 @@ public:
     /** A menu for the parameter, or for the whole plug-in when the parameter is null; null when
         the host has no complete context-menu interface (an incomplete one is reported). */
     std::unique_ptr<juce::HostProvidedContextMenu>
-        getContextMenuForParameter (const juce::AudioProcessorParameter* parameter) const override;
+    getContextMenuForParameter (const juce::AudioProcessorParameter* parameter) const override;
 
 private:
     const clapcheck::HostInterfaces& host;

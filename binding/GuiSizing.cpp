@@ -10,7 +10,7 @@ namespace clapbinding
 
 std::pair<uint32_t, uint32_t> aspectRatioAsFraction (double ratio) noexcept
 {
-    if (!(std::isfinite (ratio) && ratio > 0.0))
+    if (! (std::isfinite (ratio) && ratio > 0.0))
         return { 1, 1 };
 
     // Continued fraction convergents p/q, stopped once they are close enough or the
@@ -41,7 +41,7 @@ std::pair<uint32_t, uint32_t> aspectRatioAsFraction (double ratio) noexcept
 
 clap_gui_resize_hints resizeHintsOf (juce::AudioProcessorEditor& editor) noexcept
 {
-    clap_gui_resize_hints hints{};
+    clap_gui_resize_hints hints {};
     const auto resizable = editor.isResizable();
     hints.can_resize_horizontally = resizable;
     hints.can_resize_vertically = resizable;

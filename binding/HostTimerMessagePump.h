@@ -137,8 +137,14 @@ public:
             dispatchPendingJuceMessages();
     }
 
-    bool isRegistered() const noexcept { return registered; }
-    clap_id getTimerId() const noexcept { return timerId; }
+    bool isRegistered() const noexcept
+    {
+        return registered;
+    }
+    clap_id getTimerId() const noexcept
+    {
+        return timerId;
+    }
 
 private:
     clap_id timerId = CLAP_INVALID_ID;

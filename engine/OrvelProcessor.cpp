@@ -12,7 +12,7 @@ bool OrvelProcessor::isLayoutAccepted (int numInputChannels, int numOutputChanne
         return false;
 
     return (numInputChannels == 1 && (numOutputChannels == 1 || numOutputChannels == 2))
-        || (numInputChannels == 2 && numOutputChannels == 2);
+           || (numInputChannels == 2 && numOutputChannels == 2);
 }
 
 bool OrvelProcessor::isBusesLayoutSupported (const BusesLayout& layout) const

@@ -18,8 +18,10 @@ namespace
     {
         return std::make_unique<OrvelParameterFloat> (
             orvel::ParameterIdentity { "Fold Amount", 1 }, 0.0f, juce::NormalisableRange<float> (0.0f, 1.0f),
-            [] (float, float normalised, int) { return juce::String (orvel::foldlaws::driveForFoldAmount (normalised), 2); },
-            [] (const juce::String& text) { return juce::jlimit (0.0f, 1.0f, orvel::foldlaws::foldAmountForDrive (text.getFloatValue())); },
+            [] (float, float normalised, int)
+            { return juce::String (orvel::foldlaws::driveForFoldAmount (normalised), 2); },
+            [] (const juce::String& text)
+            { return juce::jlimit (0.0f, 1.0f, orvel::foldlaws::foldAmountForDrive (text.getFloatValue())); },
             onChange);
     }
 
@@ -41,8 +43,10 @@ namespace
     {
         return std::make_unique<OrvelParameterFloat> (
             orvel::ParameterIdentity { name, 1 }, defaultNormalised, juce::NormalisableRange<float> (0.0f, 1.0f),
-            [fullScaleMs] (float plain, float, int) { return millisecondsText (plain * fullScaleMs); },
-            [fullScaleMs] (const juce::String& text) { return text.getFloatValue() / fullScaleMs; },
+            [fullScaleMs] (float plain, float, int)
+            { return millisecondsText (plain * fullScaleMs); },
+            [fullScaleMs] (const juce::String& text)
+            { return text.getFloatValue() / fullScaleMs; },
             onChange);
     }
 

@@ -164,8 +164,8 @@ void WrendleFoldProcessor::updateParameters()
     if (params.autoGain->getValue() >= 0.5f)
     {
         const auto x = (double) params.foldAmount->smoothedPlain().getRequestedTarget()
-                     + 0.65 * (double) params.feedback->smoothedPlain().getRequestedTarget()
-                     + (double) params.input->smoothedPlain().getRequestedTarget();
+                       + 0.65 * (double) params.feedback->smoothedPlain().getRequestedTarget()
+                       + (double) params.input->smoothedPlain().getRequestedTarget();
         gainCompensation = 1.0f / (std::pow ((float) x, 0.4f) + 1.85f);
     }
     autoGain.setTarget (gainCompensation);
@@ -282,7 +282,7 @@ void WrendleFoldProcessor::processAroundPreparations (float* left, float* right,
 
     for (int done = 0; done < numFrames;)
     {
-        if (preparationFade.target == 0.0f && !preparationFade.isGliding())
+        if (preparationFade.target == 0.0f && ! preparationFade.isGliding())
         {
             // Faded out: the new preparation takes over here, mid-block if need be.
             prepareChain();
@@ -354,7 +354,7 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
 
     if (dryNeeded)
     {
-        if (!dryMixRunning)
+        if (! dryMixRunning)
             dryMixPath.reset();
         dryMixRunning = true;
 
@@ -429,7 +429,7 @@ void WrendleFoldProcessor::runFoldCore (float* frames, int numFrames) noexcept
 
 void WrendleFoldProcessor::applyPreparationFade (float* left, float* right, int numFrames) noexcept
 {
-    if (!preparationFade.isGliding() && preparationFade.target == 1.0f)
+    if (! preparationFade.isGliding() && preparationFade.target == 1.0f)
         return;
 
     for (int i = 0; i < numFrames; ++i)
@@ -451,4 +451,3 @@ void WrendleFoldProcessor::silenceNonFiniteOutput (float* left, float* right, in
     juce::FloatVectorOperations::clear (right, numFrames);
     resetChainState();
 }
-

@@ -41,7 +41,8 @@ WrendleFoldProcessor::WrendleFoldProcessor (const juce::String& newsServerAddres
     restoreFadeGain.setImmediate (1.0f);
     lookAndFeel = std::make_unique<orvel::OrvelLookAndFeel>();
 
-    params.createAndAdd (*this, [this] (const juce::String& name, float value) { onParameterChanged (name, value); });
+    params.createAndAdd (*this, [this] (const juce::String& name, float value)
+                         { onParameterChanged (name, value); });
     loadInitPreset();
 
     notifications.checkForNews();
@@ -185,7 +186,10 @@ bool WrendleFoldProcessor::loadStateInformation (const void* data, int sizeInByt
     return true;
 }
 
-size_t WrendleFoldProcessor::getMaximumStateBytes() const noexcept { return orvel::maxHostStateBytes; }
+size_t WrendleFoldProcessor::getMaximumStateBytes() const noexcept
+{
+    return orvel::maxHostStateBytes;
+}
 
 juce::String WrendleFoldProcessor::createSettingsText()
 {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "ProductIdentity.h"
+#include "binding/ClapProcessorExtensions.h"
 #include "engine/OrvelProcessor.h"
 #include "engine/SilenceWatch.h"
 #include "engine/WrendleFoldParameters.h"
-#include "binding/ClapProcessorExtensions.h"
 #include "engine/dsp/DriftStage.h"
 #include "engine/dsp/DryDelayLine.h"
 #include "engine/dsp/DryMixPath.h"
@@ -205,12 +205,12 @@ private:
     std::atomic<bool> envelopeLinear { false };
 
     orvel::DriftStage drift;
-    std::atomic<bool> hasDriftSeed{ false };
-    std::atomic<juce::int64> driftSeed{ 0 };
+    std::atomic<bool> hasDriftSeed { false };
+    std::atomic<juce::int64> driftSeed { 0 };
     bool preparedForOfflineRender = false; // isNonRealtime() when the host last prepared us
     orvel::SoftClipStage softClipStage;
     orvel::FoldCore foldCore;
-    std::atomic<float> monitorDrive{ 0.0f };
+    std::atomic<float> monitorDrive { 0.0f };
     orvel::RampedValue autoGain { 1.0f };
 
     orvel::OversamplerBank mainOversamplers;
@@ -231,7 +231,7 @@ private:
 
     // An oversampling change while playing fades the output out, re-prepares
     // once it is silent and fades back in, as the bypass does.
-    orvel::RampedValue preparationFade{ 1.0f };
+    orvel::RampedValue preparationFade { 1.0f };
     bool playedSincePreparation = false;
 
     // The dry copy for the mix follows the wet path's phase; it only runs while

@@ -7,15 +7,15 @@
 #include <utility>
 
 #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
- #include <cerrno>
- #include <climits>
- #include <fcntl.h>
- #include <sys/file.h>
- #include <sys/stat.h>
- #include <unistd.h>
- #define WRENDLE_POSIX_FILES 1
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define WRENDLE_POSIX_FILES 1
 #else
- #define WRENDLE_POSIX_FILES 0
+#define WRENDLE_POSIX_FILES 0
 #endif
 
 namespace orvel
@@ -64,7 +64,8 @@ namespace
     /** Closes a descriptor when it goes out of scope. */
     struct Descriptor
     {
-        explicit Descriptor (int fd) noexcept : handle (fd) {}
+        explicit Descriptor (int fd) noexcept
+            : handle (fd) {}
         ~Descriptor()
         {
             if (handle >= 0)
@@ -213,7 +214,7 @@ FileReadResult readRegularFile (const juce::File& file, size_t maxBytes)
     if (::stat (path.c_str(), &info) != 0)
     {
         result.status = errno == ENOENT || errno == ENOTDIR ? FileReadResult::Status::missing
-                                                             : FileReadResult::Status::unreadable;
+                                                            : FileReadResult::Status::unreadable;
         return result;
     }
 
@@ -240,15 +241,14 @@ FileReadResult readRegularFile (const juce::File& file, size_t maxBytes)
     }
 
     readToEnd (result, maxBytes, [&in] (char* buffer, size_t size)
-    {
+               {
         for (;;)
         {
             const auto numRead = ::read (in.handle, buffer, size);
 
             if (numRead >= 0 || errno != EINTR)
                 return (juce::int64) numRead;
-        }
-    });
+        } });
 
     return result;
 }
@@ -363,7 +363,8 @@ FileReadResult readRegularFile (const juce::File& file, size_t maxBytes)
         return result;
     }
 
-    readToEnd (result, maxBytes, [&in] (char* buffer, size_t size) { return (juce::int64) in.read (buffer, (int) size); });
+    readToEnd (result, maxBytes, [&in] (char* buffer, size_t size)
+               { return (juce::int64) in.read (buffer, (int) size); });
     return result;
 }
 

@@ -26,7 +26,7 @@ namespace
 
     juce::File platformBaseLocation()
     {
-       #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
         // JUCE's common documents folder is /opt here, which users cannot write.
         auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
 
@@ -34,9 +34,9 @@ namespace
             home = juce::File ("/tmp"); // no HOME and no password entry: still somewhere writable
 
         return home.getChildFile (".local").getChildFile ("share");
-       #else
+#else
         return juce::File::getSpecialLocation (juce::File::commonDocumentsDirectory);
-       #endif
+#endif
     }
 
     /** An attribute value as XML text: what JUCE's writer escapes, and control
@@ -48,11 +48,21 @@ namespace
         {
             switch (*p)
             {
-                case '&':  text += "&amp;"; break;
-                case '"':  text += "&quot;"; break;
-                case '\'': text += "&apos;"; break;
-                case '<':  text += "&lt;"; break;
-                case '>':  text += "&gt;"; break;
+                case '&':
+                    text += "&amp;";
+                    break;
+                case '"':
+                    text += "&quot;";
+                    break;
+                case '\'':
+                    text += "&apos;";
+                    break;
+                case '<':
+                    text += "&lt;";
+                    break;
+                case '>':
+                    text += "&gt;";
+                    break;
                 default:
                     if ((unsigned char) *p < 32)
                         text += "&#" + std::to_string ((int) *p) + ";";
@@ -92,7 +102,8 @@ namespace
             remaining.removeAttribute (name);
         }
 
-        const auto inOrder = [] (const auto& a, const auto& b) { return a.first.compareIgnoreCase (b.first) < 0; };
+        const auto inOrder = [] (const auto& a, const auto& b)
+        { return a.first.compareIgnoreCase (b.first) < 0; };
 
         // What this store wrote is in order already: a plain copy does.
         if (unchanged && std::is_sorted (attributes.begin(), attributes.end(), inOrder))
@@ -359,7 +370,7 @@ juce::Array<juce::File> OrvelSettings::getSystemDataFolders (const juce::File& m
 {
     juce::Array<juce::File> dataFolders;
 
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     // Installed under any prefix, the module sits in <prefix>/lib/clap (or lib64/clap)
     // and the presets in <prefix>/share; the per-user ~/.clap has no such sibling.
     const auto moduleFolder = moduleFile.getParentDirectory();
@@ -371,13 +382,13 @@ juce::Array<juce::File> OrvelSettings::getSystemDataFolders (const juce::File& m
     for (const auto& path : juce::StringArray::fromTokens (xdgDataDirs.isEmpty() ? "/usr/local/share:/usr/share" : xdgDataDirs, ":", ""))
         if (juce::File::isAbsolutePath (path))
             dataFolders.addIfNotAlreadyThere (juce::File (path));
-   #elif JUCE_MAC
+#elif JUCE_MAC
     juce::ignoreUnused (moduleFile, xdgDataDirs);
     dataFolders.add (juce::File ("/Library/Application Support"));
-   #else
+#else
     juce::ignoreUnused (moduleFile, xdgDataDirs);
     dataFolders.add (juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory));
-   #endif
+#endif
 
     return dataFolders;
 }

@@ -94,7 +94,6 @@ void addHostStateAttributes (juce::XmlElement& element,
     element.setAttribute (parameterLockAttribute, lockText);
 }
 
-
 HostStateExtras readHostStateAttributes (const juce::XmlElement& element, const ParameterTarget& parameters)
 {
     HostStateExtras extras;

@@ -74,10 +74,10 @@ bool applySettingsElement (ParameterTarget& parameters,
 /** The three attributes the host state adds to the settings element. */
 struct HostStateExtras
 {
-    juce::String presetPath;            ///< "Preset"
-    int saveCounter = 0;                ///< "Parameter"
-    juce::String lockText;              ///< "ParameterLock", names joined by "|"
-    juce::StringArray lockedNames;      ///< the parameters lockText names
+    juce::String presetPath;       ///< "Preset"
+    int saveCounter = 0;           ///< "Parameter"
+    juce::String lockText;         ///< "ParameterLock", names joined by "|"
+    juce::StringArray lockedNames; ///< the parameters lockText names
 };
 
 constexpr const char* presetAttribute = "Preset";

@@ -51,7 +51,7 @@ namespace
     juce::String saveFailedMessage (const juce::String& path)
     {
         return "The preset could not be saved as \"" + path + "\". Please check that the folder exists and can be written to, "
-               "and that the preset is not read-only.";
+                                                              "and that the preset is not read-only.";
     }
 } // namespace
 

@@ -11,7 +11,7 @@
 #include <set>
 
 #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
- #include <sys/stat.h>
+#include <sys/stat.h>
 #endif
 
 namespace orvel
@@ -57,24 +57,25 @@ namespace
     {
         PathStatus status;
 
-       #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+#if JUCE_LINUX || JUCE_BSD || JUCE_MAC
         struct stat info;
 
         if (::stat (path.c_str(), &info) != 0)
             return std::nullopt;
 
-        const auto nanoseconds = [] (const timespec& time) { return (juce::int64) time.tv_sec * 1000000000 + time.tv_nsec; };
+        const auto nanoseconds = [] (const timespec& time)
+        { return (juce::int64) time.tv_sec * 1000000000 + time.tv_nsec; };
 
         status.device = (juce::uint64) info.st_dev;
         status.inode = (juce::uint64) info.st_ino;
-         #if JUCE_MAC
+#if JUCE_MAC
         status.modifiedNs = nanoseconds (info.st_mtimespec);
         status.changedNs = nanoseconds (info.st_ctimespec);
-         #else
+#else
         status.modifiedNs = nanoseconds (info.st_mtim);
         status.changedNs = nanoseconds (info.st_ctim);
-         #endif
-       #else
+#endif
+#else
         // Without inodes: the canonical path stands for the file.
         std::error_code error;
         const auto canonical = fs::canonical (nativePath (path), error);
@@ -84,7 +85,7 @@ namespace
 
         status.inode = (juce::uint64) std::hash<std::string> {}(canonical.u8string());
         status.modifiedNs = (juce::int64) fs::last_write_time (canonical, error).time_since_epoch().count();
-       #endif
+#endif
 
         return status;
     }
@@ -110,7 +111,8 @@ namespace
 
     void addPath (std::vector<NamedPaths>& into, const juce::String& name, const std::string& path)
     {
-        const auto existing = std::find_if (into.begin(), into.end(), [&name] (const NamedPaths& n) { return sameName (n.name, name); });
+        const auto existing = std::find_if (into.begin(), into.end(), [&name] (const NamedPaths& n)
+                                            { return sameName (n.name, name); });
 
         if (existing != into.end())
             existing->paths.push_back (path);

@@ -184,7 +184,7 @@ private:
         juce::uint64 device = 0;
         juce::uint64 inode = 0;
 
-        bool operator< (const FileIdentity& other) const noexcept
+        bool operator<(const FileIdentity& other) const noexcept
         {
             return device != other.device ? device < other.device : inode < other.inode;
         }

@@ -187,14 +187,34 @@ bool isStrictUtf8 (const void* data, size_t numBytes) noexcept
         size_t length = 0;
         juce::uint8 secondMin = 0x80, secondMax = 0xbf;
 
-        if (lead >= 0xc2 && lead <= 0xdf)       length = 2;
-        else if (lead == 0xe0)                  { length = 3; secondMin = 0xa0; }
-        else if (lead == 0xed)                  { length = 3; secondMax = 0x9f; }
-        else if (lead >= 0xe1 && lead <= 0xef)  length = 3;
-        else if (lead == 0xf0)                  { length = 4; secondMin = 0x90; }
-        else if (lead >= 0xf1 && lead <= 0xf3)  length = 4;
-        else if (lead == 0xf4)                  { length = 4; secondMax = 0x8f; }
-        else                                    return false;
+        if (lead >= 0xc2 && lead <= 0xdf)
+            length = 2;
+        else if (lead == 0xe0)
+        {
+            length = 3;
+            secondMin = 0xa0;
+        }
+        else if (lead == 0xed)
+        {
+            length = 3;
+            secondMax = 0x9f;
+        }
+        else if (lead >= 0xe1 && lead <= 0xef)
+            length = 3;
+        else if (lead == 0xf0)
+        {
+            length = 4;
+            secondMin = 0x90;
+        }
+        else if (lead >= 0xf1 && lead <= 0xf3)
+            length = 4;
+        else if (lead == 0xf4)
+        {
+            length = 4;
+            secondMax = 0x8f;
+        }
+        else
+            return false;
 
         if (numBytes - i < length || bytes[i + 1] < secondMin || bytes[i + 1] > secondMax)
             return false;

@@ -130,9 +130,18 @@ std::string toReportText (const Value& value)
     return stream.str();
 }
 
-inline std::string toReportText (const char* value) { return value != nullptr ? std::string (value) : std::string ("(null)"); }
-inline std::string toReportText (const std::string& value) { return value; }
-inline std::string toReportText (bool value) { return value ? "true" : "false"; }
+inline std::string toReportText (const char* value)
+{
+    return value != nullptr ? std::string (value) : std::string ("(null)");
+}
+inline std::string toReportText (const std::string& value)
+{
+    return value;
+}
+inline std::string toReportText (bool value)
+{
+    return value ? "true" : "false";
+}
 
 template <typename... Args>
 std::string composeReportText (Report report, const Args&... arguments)

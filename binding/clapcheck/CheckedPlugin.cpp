@@ -819,16 +819,16 @@ const clap_plugin_latency_t CheckedPlugin::Routes::latencyTable { &latencyGet };
 const clap_plugin_tail_t CheckedPlugin::Routes::tailTable { &tailGet };
 const clap_plugin_audio_ports_t CheckedPlugin::Routes::audioPortsTable { &audioPortsCount, &audioPortsGet };
 const clap_plugin_audio_ports_activation_t CheckedPlugin::Routes::audioPortsActivationTable { &canActivateWhileProcessing,
-                                                                                               &setActive };
+                                                                                              &setActive };
 const clap_plugin_params_t CheckedPlugin::Routes::paramsTable {
     &paramsCount, &paramsGetInfo, &paramsGetValue, &paramsValueToText, &paramsTextToValue, &paramsFlush
 };
 const clap_plugin_note_ports_t CheckedPlugin::Routes::notePortsTable { &notePortsCount, &notePortsGet };
 const clap_plugin_timer_support_t CheckedPlugin::Routes::timerSupportTable { &onTimer };
 const clap_plugin_gui_t CheckedPlugin::Routes::guiTable {
-    &guiIsApiSupported, &guiGetPreferredApi, &guiCreate,       &guiDestroy,      &guiSetScale,
-    &guiGetSize,        &guiCanResize,       &guiGetResizeHints, &guiAdjustSize, &guiSetSize,
-    &guiSetParent,      &guiSetTransient,    &guiSuggestTitle, &guiShow,         &guiHide
+    &guiIsApiSupported, &guiGetPreferredApi, &guiCreate, &guiDestroy, &guiSetScale,
+    &guiGetSize, &guiCanResize, &guiGetResizeHints, &guiAdjustSize, &guiSetSize,
+    &guiSetParent, &guiSetTransient, &guiSuggestTitle, &guiShow, &guiHide
 };
 
 //==============================================================================
@@ -934,7 +934,8 @@ void CheckedPlugin::destroyGuiNow() noexcept
 
 const void* CheckedPlugin::extensionFor (const char* id) const noexcept
 {
-    const auto is = [id] (const char* candidate) { return std::strcmp (id, candidate) == 0; };
+    const auto is = [id] (const char* candidate)
+    { return std::strcmp (id, candidate) == 0; };
 
     if (is (CLAP_EXT_STATE))
         return implementsState() ? &Routes::stateTable : nullptr;
@@ -1091,17 +1092,20 @@ void CheckedPlugin::notifyHostLatencyChanged() noexcept
         return;
     }
 
-    scheduleOnMainThread ([this] { callHostLatencyChanged(); });
+    scheduleOnMainThread ([this]
+                          { callHostLatencyChanged(); });
 }
 
 void CheckedPlugin::notifyHostParamsRescan (clap_param_rescan_flags flags) noexcept
 {
-    scheduleOnMainThread ([this, flags] { callHostParamsRescan (flags); });
+    scheduleOnMainThread ([this, flags]
+                          { callHostParamsRescan (flags); });
 }
 
 void CheckedPlugin::notifyHostStateDirty() noexcept
 {
-    scheduleOnMainThread ([this] { callHostStateDirty(); });
+    scheduleOnMainThread ([this]
+                          { callHostStateDirty(); });
 }
 
 void CheckedPlugin::requestHostParamsFlush() noexcept

@@ -7,17 +7,17 @@ namespace clapcheck
 
 namespace
 {
-/** The host's requests that take no argument; a host may leave any of them out. */
-using HostRequest = void (CLAP_ABI*) (const clap_host_t*);
+    /** The host's requests that take no argument; a host may leave any of them out. */
+    using HostRequest = void (CLAP_ABI*) (const clap_host_t*);
 
-bool callHost (const clap_host_t* host, HostRequest clap_host_t::*request) noexcept
-{
-    if (host == nullptr || host->*request == nullptr)
-        return false;
+    bool callHost (const clap_host_t* host, HostRequest clap_host_t::*request) noexcept
+    {
+        if (host == nullptr || host->*request == nullptr)
+            return false;
 
-    (host->*request) (host);
-    return true;
-}
+        (host->*request) (host);
+        return true;
+    }
 } // namespace
 
 const void* HostInterfaces::ask (const char* id) const noexcept
@@ -249,10 +249,19 @@ bool HostInterfaces::paramsRequestFlush() const noexcept
     return true;
 }
 
-bool HostInterfaces::requestCallback() const noexcept { return callHost (host, &clap_host_t::request_callback); }
+bool HostInterfaces::requestCallback() const noexcept
+{
+    return callHost (host, &clap_host_t::request_callback);
+}
 
-bool HostInterfaces::requestRestart() const noexcept { return callHost (host, &clap_host_t::request_restart); }
+bool HostInterfaces::requestRestart() const noexcept
+{
+    return callHost (host, &clap_host_t::request_restart);
+}
 
-bool HostInterfaces::requestProcess() const noexcept { return callHost (host, &clap_host_t::request_process); }
+bool HostInterfaces::requestProcess() const noexcept
+{
+    return callHost (host, &clap_host_t::request_process);
+}
 
 } // namespace clapcheck

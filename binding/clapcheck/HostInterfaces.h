@@ -47,7 +47,8 @@ namespace hostExtensionIds
 class HostInterfaces
 {
 public:
-    explicit HostInterfaces (const clap_host* hostToUse = nullptr) noexcept : host (hostToUse) {}
+    explicit HostInterfaces (const clap_host* hostToUse = nullptr) noexcept
+        : host (hostToUse) {}
 
     /** Asks the host for every table, in a fixed order, retrying drafts right after a null answer
         for "clap.track-info/1", "clap.remote-controls/2", "clap.context-menu/1" and "clap.preset-load/2".

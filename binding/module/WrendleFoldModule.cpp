@@ -19,7 +19,7 @@ const clap_plugin_descriptor& clapbinding::descriptorForBinding() noexcept
         id::clapId,
         id::productName,
         id::vendor,
-        "", // url
+        "",             // url
         id::vendorSite, // manual_url
         id::vendorSite, // support_url
         id::version,

@@ -13,7 +13,7 @@ BiquadFilter::BiquadFilter() noexcept
 
 void BiquadFilter::prepare (double newSampleRate, double rampSeconds) noexcept
 {
-    if (!(newSampleRate > 0.0))
+    if (! (newSampleRate > 0.0))
         return;
 
     sampleRate = newSampleRate;

@@ -117,11 +117,11 @@ private:
     double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
     double normalisedCutoff = 0.01;
     double q = 0.707;
-    double s1[2]{};
-    double s2[2]{};
+    double s1[2] {};
+    double s2[2] {};
     double cutoffHz = 441.0;
-    RampedDouble normalisedCutoffRamp{ 0.01 };
-    RampedDouble qRamp{ 0.707 };
+    RampedDouble normalisedCutoffRamp { 0.01 };
+    RampedDouble qRamp { 0.707 };
     double maximumCutoffHz = 22000.0;
     double sampleRate = 44100.0;
 };

@@ -23,7 +23,7 @@ public:
     explicit BiquadRun (BiquadFilter& filterToRun) noexcept
         : filter (filterToRun)
     {
-        assert (!filter.isGliding());
+        assert (! filter.isGliding());
 #if ORVEL_SIMD_SSE2
         b0 = _mm_set1_pd (filter.b0);
         b1 = _mm_set1_pd (filter.b1);

@@ -22,7 +22,7 @@ void DryMixPath::followFilters (float lowPassHz, float highPassHz, float dcBlock
 
     for (int i = 0; i < 3; ++i)
     {
-        if (!rateChanged && cutoffsHz[i] == followedCutoffsHz[i])
+        if (! rateChanged && cutoffsHz[i] == followedCutoffsHz[i])
             continue;
 
         followedCutoffsHz[i] = cutoffsHz[i];

@@ -53,7 +53,7 @@ private:
 
     // Follow the low-pass, the high-pass and the DC blocker, in that order.
     FirstOrderAllPass phases[3];
-    float followedCutoffsHz[3]{ -1.0f, -1.0f, -1.0f };
+    float followedCutoffsHz[3] { -1.0f, -1.0f, -1.0f };
     double followedRate = 0.0;
 };
 

@@ -36,7 +36,7 @@ struct FirstOrderAllPass
 
 private:
     float coefficient = 1.0f; // a pass-through until a corner is set
-    float state[2]{};
+    float state[2] {};
 };
 
 } // namespace orvel

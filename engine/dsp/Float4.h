@@ -6,7 +6,7 @@
 // SSE2 is part of every x86-64 processor, so the vector form needs no runtime
 // dispatch there. Elsewhere (or with ORVEL_SIMD_SCALAR defined, which the
 // fallback tests use) Float4 is four plain floats with the same results.
-#if !defined(ORVEL_SIMD_SCALAR) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
+#if ! defined(ORVEL_SIMD_SCALAR) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #define ORVEL_SIMD_SSE2 1
 #include <emmintrin.h>
 #else
@@ -170,7 +170,7 @@ struct Float4
     float v[4];
 
     Float4() noexcept
-        : v{ 0.0f, 0.0f, 0.0f, 0.0f } {}
+        : v { 0.0f, 0.0f, 0.0f, 0.0f } {}
     static Float4 broadcast (float x) noexcept
     {
         return lanes (x, x, x, x);

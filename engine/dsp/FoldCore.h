@@ -4,8 +4,8 @@
 #include "engine/dsp/BiquadRun.h"
 #include "engine/dsp/EnvelopeFollower.h"
 #include "engine/dsp/FastMath.h"
-#include "engine/dsp/FoldLaws.h"
 #include "engine/dsp/Float4.h"
+#include "engine/dsp/FoldLaws.h"
 #include "engine/dsp/RampedValue.h"
 #include "engine/dsp/StateVariableFilter.h"
 #include "engine/dsp/StateVariableFilterRun.h"
@@ -76,7 +76,7 @@ struct FoldVoice
         const float limit = weightLimit / std::max (gainInLoop, 1.0e-3f);
         const float knee = kneeFraction * limit;
 
-        if (!(weight > knee))
+        if (! (weight > knee))
             return weight;
 
         // C1 at the knee (slope 1) and tending to the limit: knee + t r / (t + r).
@@ -105,8 +105,7 @@ struct FoldVoice
                          for (int i = 0; i < numFrames; ++i)
                              step<filtersFirst, exponentialLaw> (Float4::loadPairTwice (frames + 2 * i), controls, loopMemory, filters)
                                  .storeLowPair (frames + 2 * i);
-                         memory = loopMemory;
-                     });
+                         memory = loopMemory; });
     }
 
     /** The Inverted topology on `numFrames` interleaved frames with fixed
@@ -136,8 +135,7 @@ struct FoldVoice
                              x.storeLowPair (frames + 2 * i);
                              loopMemory = feedBack (x, controls.filtersFirstWeight, filters);
                          }
-                         memory = loopMemory;
-                     });
+                         memory = loopMemory; });
     }
 
     /** Clears every memory: filters, feedback and envelope. */
@@ -209,7 +207,7 @@ private:
     template <bool filtersFirst, bool exponentialLaw, typename Filters>
     Float4 step (Float4 x, const FoldFrameControls& controls, Float4& loopMemory, Filters& filters) noexcept
     {
-        if constexpr (!filtersFirst)
+        if constexpr (! filtersFirst)
             x = clampToFoldLimit (x + loopMemory);
 
         const auto d = nextDrive<exponentialLaw> (x, controls.baseDrive);

@@ -11,8 +11,14 @@ namespace foldlaws
         line; the parameter's text shows this drive. */
     constexpr float minimumDrive = 1.0f;
     constexpr float driveSpan = 14.0f;
-    constexpr float driveForFoldAmount (float amount) noexcept { return amount * driveSpan + minimumDrive; }
-    constexpr float foldAmountForDrive (float drive) noexcept { return (drive - minimumDrive) / driveSpan; }
+    constexpr float driveForFoldAmount (float amount) noexcept
+    {
+        return amount * driveSpan + minimumDrive;
+    }
+    constexpr float foldAmountForDrive (float drive) noexcept
+    {
+        return (drive - minimumDrive) / driveSpan;
+    }
 
     /** The envelope pushes the drive toward envelopeDriveCeiling (envelope
         above 0) or back toward minimumDrive (below 0), by the envelope's share
@@ -28,7 +34,10 @@ namespace foldlaws
         knob's lower half a fine touch; the loop-gain limit of the core bends the
         top of the range further. */
     constexpr float feedbackWeightScale = 0.94f;
-    constexpr float feedbackWeightFor (float feedback) noexcept { return feedback * feedback * feedback * feedbackWeightScale; }
+    constexpr float feedbackWeightFor (float feedback) noexcept
+    {
+        return feedback * feedback * feedback * feedbackWeightScale;
+    }
 
     /** The folder's input (with the feedback memory added) and the Inverted
         output are held within ±this, so a loop driven to its limit stays

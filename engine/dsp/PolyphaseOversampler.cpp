@@ -92,7 +92,7 @@ namespace
         if constexpr (n <= max)
         {
             if (count == n)
-                fn (std::integral_constant<int, n>{});
+                fn (std::integral_constant<int, n> {});
             else
                 withConstant<max, n + 1> (count, fn);
         }
@@ -140,7 +140,7 @@ namespace
         template <bool delayedShorter>
         Float4 combined (Float4 x, Float4 directLanes) noexcept
         {
-            if constexpr (!delayedShorter || sections == 0)
+            if constexpr (! delayedShorter || sections == 0)
                 return (*this) (x);
             else
             {

@@ -86,8 +86,8 @@ private:
     struct Path
     {
         int numSections = 0;
-        std::array<Float4, maxSections> coefficients{};
-        std::array<Float4, maxSections> memories{};
+        std::array<Float4, maxSections> coefficients {};
+        std::array<Float4, maxSections> memories {};
     };
 
     /** One direction of one 2× stage: the direct path (even output samples)

@@ -28,7 +28,8 @@ struct BasicRampedValue
     int lengthSamples = 441;
 
     BasicRampedValue() noexcept = default;
-    explicit BasicRampedValue (Value initialValue) noexcept : current (initialValue), target (initialValue) {}
+    explicit BasicRampedValue (Value initialValue) noexcept
+        : current (initialValue), target (initialValue) {}
 
     /** Sets the rate and the ramp length (floor (seconds × rate)) and snaps to the target. */
     void prepare (double newSampleRate, double rampSeconds) noexcept

@@ -82,7 +82,7 @@ private:
     float phaseIncrement = 0.0f;
     int sampleRate = 44100;
     RampedValue amplitudeRamp;
-    std::array<float, tableSize> table{};
+    std::array<float, tableSize> table {};
     juce::Random random;
 };
 

@@ -31,7 +31,7 @@ void SoftClipStage::shape (float* frames, int numFrames, RampedValue& softClip) 
 {
     const auto numSamples = 2 * numFrames;
 
-    if (!softClip.isGliding())
+    if (! softClip.isGliding())
     {
         if (softClip.current > 0.0f)
         {

@@ -33,7 +33,7 @@ void StateVariableFilter::setPeakGainTarget (float newGain) noexcept
 
 void StateVariableFilter::prepare (double newSampleRate) noexcept
 {
-    if (newSampleRate == sampleRate || !(newSampleRate > 0.0))
+    if (newSampleRate == sampleRate || ! (newSampleRate > 0.0))
         return;
 
     sampleRate = newSampleRate;

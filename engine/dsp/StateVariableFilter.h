@@ -174,7 +174,7 @@ private:
             case lowMinusHigh:
                 return lp - hp;
             default:
-                return V{};
+                return V {};
         }
     }
 
@@ -191,8 +191,8 @@ private:
     float peakGain = 0.01f;
     // Lanes 0 and 1 hold the channels' memories; 2 and 3 are where the vector
     // form carries its unused lanes.
-    alignas (16) float s1[4]{};
-    alignas (16) float s2[4]{};
+    alignas (16) float s1[4] {};
+    alignas (16) float s2[4] {};
     RampedValue cutoffRamp;
     RampedValue resonanceRamp;
     RampedValue gainRamp;

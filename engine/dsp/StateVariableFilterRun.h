@@ -32,7 +32,7 @@ public:
           s1 (Float4::load (filter.s1)),
           s2 (Float4::load (filter.s2))
     {
-        assert (!filter.isGliding() && filter.getMode() == mode);
+        assert (! filter.isGliding() && filter.getMode() == mode);
     }
 
     ~StateVariableFilterRun()

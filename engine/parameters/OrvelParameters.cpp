@@ -18,7 +18,10 @@ namespace
         a few parts in a million, and a truncating text must not turn "53%" into "52%". */
     constexpr double textTolerance = 1.0e-4;
 
-    double toleranceFor (double value) noexcept { return textTolerance * juce::jmax (1.0, std::abs (value)); }
+    double toleranceFor (double value) noexcept
+    {
+        return textTolerance * juce::jmax (1.0, std::abs (value));
+    }
 } // namespace
 
 int wholePart (double value) noexcept
@@ -27,8 +30,14 @@ int wholePart (double value) noexcept
     return (int) juce::jlimit ((double) std::numeric_limits<int>::min(), (double) std::numeric_limits<int>::max(), std::trunc (nudged));
 }
 
-bool isAbove (double value, double limit) noexcept { return value > limit + toleranceFor (limit); }
-bool isBelow (double value, double limit) noexcept { return value < limit - toleranceFor (limit); }
+bool isAbove (double value, double limit) noexcept
+{
+    return value > limit + toleranceFor (limit);
+}
+bool isBelow (double value, double limit) noexcept
+{
+    return value < limit - toleranceFor (limit);
+}
 
 namespace
 {
@@ -66,8 +75,10 @@ namespace
 
             case OrvelParameterFloat::bipolar:
                 return { -100.0f, 100.0f,
-                         [] (float, float, float v) { return v * 200.0f - 100.0f; },
-                         [] (float, float, float x) { return (x + 100.0f) * 0.005f; },
+                         [] (float, float, float v)
+                         { return v * 200.0f - 100.0f; },
+                         [] (float, float, float x)
+                         { return (x + 100.0f) * 0.005f; },
                          nullptr };
 
             case OrvelParameterFloat::percent:
@@ -151,11 +162,19 @@ namespace
     {
         switch (kind)
         {
-            case OrvelParameterFloat::gainDecibels: return [] (float plain, float, int) { return decibelText (plain); };
-            case OrvelParameterFloat::frequency:    return [] (float plain, float, int) { return frequencyText (plain); };
-            case OrvelParameterFloat::bipolar:      return [] (float plain, float, int) { return bipolarText (plain); };
+            case OrvelParameterFloat::gainDecibels:
+                return [] (float plain, float, int)
+                { return decibelText (plain); };
+            case OrvelParameterFloat::frequency:
+                return [] (float plain, float, int)
+                { return frequencyText (plain); };
+            case OrvelParameterFloat::bipolar:
+                return [] (float plain, float, int)
+                { return bipolarText (plain); };
             case OrvelParameterFloat::percent:
-            default:                                return [] (float plain, float, int) { return percentText (plain); };
+            default:
+                return [] (float plain, float, int)
+                { return percentText (plain); };
         }
     }
 
@@ -163,11 +182,16 @@ namespace
     {
         switch (kind)
         {
-            case OrvelParameterFloat::gainDecibels: return decibelsToGain;
-            case OrvelParameterFloat::frequency:    return frequencyFromText;
-            case OrvelParameterFloat::bipolar:      return bipolarFromText;
+            case OrvelParameterFloat::gainDecibels:
+                return decibelsToGain;
+            case OrvelParameterFloat::frequency:
+                return frequencyFromText;
+            case OrvelParameterFloat::bipolar:
+                return bipolarFromText;
             case OrvelParameterFloat::percent:
-            default:                                return [] (const juce::String& text) { return text.getFloatValue() / 100.0f; };
+            default:
+                return [] (const juce::String& text)
+                { return text.getFloatValue() / 100.0f; };
         }
     }
 
@@ -199,11 +223,13 @@ OrvelParameterFloat::OrvelParameterFloat (const ParameterIdentity& identity,
     if (! valueToText)
     {
         const auto decimals = decimalsForInterval (range.interval);
-        valueToText = [decimals] (float plain, float, int) { return juce::String (plain, decimals); };
+        valueToText = [decimals] (float plain, float, int)
+        { return juce::String (plain, decimals); };
     }
 
     if (! textToValue)
-        textToValue = [] (const juce::String& text) { return text.getFloatValue(); };
+        textToValue = [] (const juce::String& text)
+        { return text.getFloatValue(); };
 
     defaultPlainValue = toPlain (defaultNormalised);
     // The explicit ranges are 0..1, where the plain default is the normalised one.
@@ -362,9 +388,12 @@ namespace
     {
         const auto last = (float) juce::jmax (0, numChoices - 1);
         return { 0.0f, last,
-                 [] (float, float end, float v) { return juce::jlimit (0.0f, end, v * end); },
-                 [] (float, float end, float x) { return end > 0.0f ? juce::jlimit (0.0f, 1.0f, x / end) : 0.0f; },
-                 [] (float, float end, float x) { return (float) roundHalfEven (juce::jlimit (0.0f, end, x)); } };
+                 [] (float, float end, float v)
+                 { return juce::jlimit (0.0f, end, v * end); },
+                 [] (float, float end, float x)
+                 { return end > 0.0f ? juce::jlimit (0.0f, 1.0f, x / end) : 0.0f; },
+                 [] (float, float end, float x)
+                 { return (float) roundHalfEven (juce::jlimit (0.0f, end, x)); } };
     }
 } // namespace
 

@@ -56,10 +56,10 @@ public:
     /** Kind codes of the compact constructor. */
     enum Kind
     {
-        percent = 0,     // 0..1, "50%"
+        percent = 0,      // 0..1, "50%"
         gainDecibels = 3, // logarithmic min..max, shown in dB
-        frequency = 4,   // logarithmic min..max, "632Hz", "20.0kHz"
-        bipolar = 10     // -100..100, "+50", "-37", "off"
+        frequency = 4,    // logarithmic min..max, "632Hz", "20.0kHz"
+        bipolar = 10      // -100..100, "+50", "-37", "off"
     };
 
     /** Explicit constructor: the range and text functions are given. */

@@ -13,7 +13,11 @@ namespace
 class BindingExtensions : public ProbeBinding
 {
 protected:
-    void init() { ASSERT_TRUE (plugin->init (plugin)); host.clearLog(); }
+    void init()
+    {
+        ASSERT_TRUE (plugin->init (plugin));
+        host.clearLog();
+    }
 };
 
 //==============================================================================
@@ -23,7 +27,10 @@ struct ExtensionCase
     bool offered;
 };
 
-void PrintTo (const ExtensionCase& c, std::ostream* os) { *os << c.id; }
+void PrintTo (const ExtensionCase& c, std::ostream* os)
+{
+    *os << c.id;
+}
 
 class ExtensionAnswers : public BindingExtensions, public ::testing::WithParamInterface<ExtensionCase>
 {
@@ -85,7 +92,10 @@ struct InfoCase
     const char* module;
 };
 
-void PrintTo (const InfoCase& c, std::ostream* os) { *os << c.identifier; }
+void PrintTo (const InfoCase& c, std::ostream* os)
+{
+    *os << c.identifier;
+}
 
 class ParameterInfo : public BindingExtensions, public ::testing::WithParamInterface<InfoCase>
 {
@@ -204,7 +214,10 @@ struct LoadFailure
     bool failAtEnd;
 };
 
-void PrintTo (const LoadFailure& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const LoadFailure& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class StateLoadFailures : public BindingExtensions, public ::testing::WithParamInterface<LoadFailure>
 {
@@ -234,7 +247,10 @@ struct SaveCase
     bool expected;
 };
 
-void PrintTo (const SaveCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const SaveCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class StateSaves : public BindingExtensions, public ::testing::WithParamInterface<SaveCase>
 {
@@ -424,7 +440,8 @@ TEST_F (BindingExtensions, ALatencyChangeWhileActiveAsksForARestartAndIsReported
     // The host restarts us; inside activate it may ask for the latency at once.
     const auto* latency = extension<clap_plugin_latency> (CLAP_EXT_LATENCY);
     int64_t readInside = -1;
-    host.onLatencyChanged = [&] { readInside = (int64_t) latency->get (plugin); };
+    host.onLatencyChanged = [&]
+    { readInside = (int64_t) latency->get (plugin); };
 
     {
         const AudioThread audio (host);
@@ -448,7 +465,10 @@ struct NotificationCase
     const char* partialWarning;
 };
 
-void PrintTo (const NotificationCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const NotificationCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class HostNotifications : public BindingExtensions, public ::testing::WithParamInterface<NotificationCase>
 {
@@ -603,7 +623,10 @@ struct MisuseCase
     bool answer;
 };
 
-void PrintTo (const MisuseCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const MisuseCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class Misuse : public BindingExtensions, public ::testing::WithParamInterface<MisuseCase>
 {
@@ -638,7 +661,8 @@ INSTANTIATE_TEST_SUITE_P (
     Misuse,
     ::testing::Values (
         MisuseCase { "activation with no minimum frames", false,
-                     [] (const clap_plugin* p) { return p->activate (p, 48000.0, 0, 512); },
+                     [] (const clap_plugin* p)
+                     { return p->activate (p, 48000.0, 0, 512); },
                      "The plugin was activated with an invalid minimum frame count: 0", false },
         MisuseCase { "process before start", true,
                      [] (const clap_plugin* p)
@@ -699,10 +723,12 @@ INSTANTIATE_TEST_SUITE_P (
                      "clap_plugin_audio_ports_activation.can_activate_while_processing() returns false",
                      false },
         MisuseCase { "unknown render mode", false,
-                     [] (const clap_plugin* p) { return table<clap_plugin_render_t> (p, CLAP_EXT_RENDER).set (p, 7); },
+                     [] (const clap_plugin* p)
+                     { return table<clap_plugin_render_t> (p, CLAP_EXT_RENDER).set (p, 7); },
                      "host called clap_plugin_render.set_mode with an unknown mode : 7", false },
         MisuseCase { "latency before activation", false,
-                     [] (const clap_plugin* p) { return table<clap_plugin_latency> (p, CLAP_EXT_LATENCY).get (p) == 0; },
+                     [] (const clap_plugin* p)
+                     { return table<clap_plugin_latency> (p, CLAP_EXT_LATENCY).get (p) == 0; },
                      "It is wrong to query the latency before the plugin is activated, because if the plugin dosen't "
                      "know the sample rate, it can't know the number of samples of latency.",
                      true },
@@ -714,7 +740,8 @@ INSTANTIATE_TEST_SUITE_P (
                      },
                      "Host called clap_plugin_timer_support.on_timer with an invalid timer_id", false },
         MisuseCase { "scale before the gui exists", false,
-                     [] (const clap_plugin* p) { return table<clap_plugin_gui> (p, CLAP_EXT_GUI).set_scale (p, 2.0); },
+                     [] (const clap_plugin* p)
+                     { return table<clap_plugin_gui> (p, CLAP_EXT_GUI).set_scale (p, 2.0); },
                      "clap_plugin_gui.set_scale() was called without a prior call to clap_plugin_gui.create()", false },
         MisuseCase { "parent before the gui exists", false,
                      [] (const clap_plugin* p)
@@ -725,7 +752,8 @@ INSTANTIATE_TEST_SUITE_P (
                      },
                      "clap_plugin_gui.set_parent() was called while the plugin gui was not created", false },
         MisuseCase { "gui with a null api", false,
-                     [] (const clap_plugin* p) { return table<clap_plugin_gui> (p, CLAP_EXT_GUI).create (p, nullptr, false); },
+                     [] (const clap_plugin* p)
+                     { return table<clap_plugin_gui> (p, CLAP_EXT_GUI).create (p, nullptr, false); },
                      "clap_plugin_gui.create() was called with a null api and a non floating window", false }));
 
 } // namespace

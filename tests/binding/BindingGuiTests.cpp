@@ -1,10 +1,10 @@
 // The GUI extension with a probe editor, and the host's context menus offered to editors.
 // Window tests need a display (tools/test-all.sh provides a virtual one) and skip without one.
 
+#include "ProbeBindingFixture.h"
 #include "binding/EditorHostContext.h"
 #include "binding/EditorWrapperComponent.h"
 #include "binding/GuiSizing.h"
-#include "ProbeBindingFixture.h"
 
 #include <cmath>
 #include <limits>
@@ -149,7 +149,10 @@ struct HintsCase
     Size aspect;
 };
 
-void PrintTo (const HintsCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const HintsCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class ResizeHints : public BindingGui, public ::testing::WithParamInterface<HintsCase>
 {
@@ -204,7 +207,10 @@ struct AdjustCase
     Size expected;
 };
 
-void PrintTo (const AdjustCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo (const AdjustCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class AdjustSize : public BindingGui, public ::testing::WithParamInterface<AdjustCase>
 {
@@ -327,7 +333,8 @@ TEST_F (BindingGui, AWindowHandleOfAnotherPlatformIsRefused)
 /** Records what the binding tells a GUI event loop. */
 struct RecordingEventLoop : clapbinding::GuiEventLoop
 {
-    explicit RecordingEventLoop (std::vector<std::string>& journalToUse) : journal (journalToUse) {}
+    explicit RecordingEventLoop (std::vector<std::string>& journalToUse)
+        : journal (journalToUse) {}
     void guiAttached (const clapcheck::HostInterfaces&) noexcept override { journal.push_back ("attached"); }
     void guiDetached (const clapcheck::HostInterfaces&) noexcept override { journal.push_back ("detached"); }
     void timerFired (clap_id id) noexcept override { journal.push_back ("timer " + std::to_string (id)); }

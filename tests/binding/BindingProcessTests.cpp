@@ -133,7 +133,10 @@ struct HostValueCase
     float expectedNormalised;
 };
 
-void PrintTo (const HostValueCase& c, std::ostream* os) { *os << c.identifier << " = " << c.clapValue; }
+void PrintTo (const HostValueCase& c, std::ostream* os)
+{
+    *os << c.identifier << " = " << c.clapValue;
+}
 
 class HostValues : public BindingProcess, public ::testing::WithParamInterface<HostValueCase>
 {
@@ -432,13 +435,14 @@ TEST_F (BindingProcess, ATransportWithOnlyATempoGivesTheTempoAndNoTimeSignature)
 
 TEST_F (BindingProcess, AFullTransportIsReadFromClapsFixedPointTimes)
 {
-    const auto fixed = [] (double value) { return (int64_t) std::llround (value * (double) CLAP_BEATTIME_FACTOR); };
+    const auto fixed = [] (double value)
+    { return (int64_t) std::llround (value * (double) CLAP_BEATTIME_FACTOR); };
 
     clap_event_transport transport {};
     transport.header = { sizeof (transport), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0 };
     transport.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_BEATS_TIMELINE | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE
-                    | CLAP_TRANSPORT_HAS_TIME_SIGNATURE | CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_IS_RECORDING
-                    | CLAP_TRANSPORT_IS_LOOP_ACTIVE;
+                      | CLAP_TRANSPORT_HAS_TIME_SIGNATURE | CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_IS_RECORDING
+                      | CLAP_TRANSPORT_IS_LOOP_ACTIVE;
     transport.tempo = 96.0;
     transport.song_pos_beats = fixed (10.5);
     transport.bar_start = fixed (8.0);

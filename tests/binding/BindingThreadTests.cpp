@@ -31,7 +31,7 @@ TEST_F (BindingThreads, EditsFromAnotherThreadWhileTheAudioThreadAppliesAutomati
     sent.events.reserve (3 * editCount + 16);
 
     std::thread audio ([&]
-    {
+                       {
         StereoBlock block (64, true);
         InputEvents automation;
         OutputEvents out;
@@ -46,8 +46,7 @@ TEST_F (BindingThreads, EditsFromAnotherThreadWhileTheAudioThreadAppliesAutomati
             out.events.clear();
             block.run (plugin, automation.list(), out.list());
             sent.events.insert (sent.events.end(), out.events.begin(), out.events.end());
-        }
-    });
+        } });
 
     for (int i = 1; i <= editCount; ++i)
     {

@@ -24,10 +24,11 @@ TEST (ClapIds, WrapAroundIn32Bits)
     for (char c : std::string ("EnvelopeReleaseEnvelopeRelease"))
         expected = expected * 31u + (uint32_t) c;
     EXPECT_EQ (parameterIdFromIdentifier ("EnvelopeReleaseEnvelopeRelease"), expected);
-    EXPECT_EQ (parameterIdFromIdentifier ("FoldAmount"), (uint32_t) 0x0 + [] {
+    EXPECT_EQ (
+        parameterIdFromIdentifier ("FoldAmount"), (uint32_t) 0x0 + []
+                                                      {
         int32_t h = 0;
         for (char c : std::string ("FoldAmount"))
             h = (int32_t) ((uint32_t) h * 31u + (uint32_t) c);
-        return (uint32_t) h;
-    }());
+        return (uint32_t) h; }());
 }

@@ -1,9 +1,9 @@
 // What a CLAP host relies on, tried through clap_entry alone: saves while playing, latency
 // changes, state loads and their round trip, parameter texts and host values.
 
+#include "ModuleFixture.h"
 #include "binding/ClapBinding.h"
 #include "binding/ClapIds.h"
-#include "ModuleFixture.h"
 #include "plugin/WrendleFoldProcessor.h"
 #include "tests/support/AllocationCounter.h"
 
@@ -16,7 +16,10 @@
 namespace
 {
 
-clap_id idOf (const char* identifier) { return clapbinding::parameterIdFromIdentifier (identifier); }
+clap_id idOf (const char* identifier)
+{
+    return clapbinding::parameterIdFromIdentifier (identifier);
+}
 
 /** Sets CLAP values through a flush, as a host does while the plug-in is inactive. */
 void setValues (const clap_plugin* plugin, const clap_plugin_params& params, std::initializer_list<std::pair<const char*, double>> values)
@@ -93,8 +96,7 @@ TEST_F (ModuleInstance, BackToBackSavesWhileTheAudioThreadPlaysAtRealTimePaceSil
                            }
 
                            plugin->stop_processing (plugin);
-                           done = true;
-                       });
+                           done = true; });
 
     int saves = 0;
     while (! done)
@@ -145,7 +147,8 @@ TEST_F (ModuleInstance, AnOversamplingChangeWhileProcessingAsksForARestartAndThe
     EXPECT_EQ (latency->get (plugin), 0u) << "what the host compensates until it restarts us";
 
     int64_t readInside = -1;
-    host.onLatencyChanged = [&] { readInside = (int64_t) latency->get (plugin); };
+    host.onLatencyChanged = [&]
+    { readInside = (int64_t) latency->get (plugin); };
 
     plugin->deactivate (plugin);
     ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
@@ -301,8 +304,7 @@ TEST_F (ModuleInstance, ALoadSendsNoParameterEventsToTheHostAndAsksForOneValuesR
 TEST_F (ModuleInstance, SaveThenLoadIntoAFreshInstanceThenSaveGivesTheSameBytes)
 {
     setValues (plugin, params(),
-               { { "Mix", 0.6543 }, { "FoldAmount", 0.123456789 }, { "HighPass", 0.377 }, { "LowPass", 0.911 },
-                 { "FeedbackLP", 0.2468 }, { "Oversampling", 1.0 }, { "SoftClip", 1.0 } });
+               { { "Mix", 0.6543 }, { "FoldAmount", 0.123456789 }, { "HighPass", 0.377 }, { "LowPass", 0.911 }, { "FeedbackLP", 0.2468 }, { "Oversampling", 1.0 }, { "SoftClip", 1.0 } });
 
     const auto first = saveOf (plugin, state());
     EXPECT_EQ (saveOf (plugin, state()), first) << "saving twice";

@@ -2,8 +2,8 @@
 // Where an answer depends on the product, the expectation comes from the same processor built
 // in this process.
 
-#include "binding/ClapIds.h"
 #include "ModuleFixture.h"
+#include "binding/ClapIds.h"
 #include "tests/support/AllocationCounter.h"
 
 #include "plugin/WrendleFoldProcessor.h"
@@ -54,7 +54,8 @@ TEST_F (Module, FactoryOffersOnePluginWhoseDescriptorAnswersEveryIndex)
 TEST_F (Module, CreatingWithAnotherIdPrintsTheWarningAndReturnsNull)
 {
     const clap_plugin* plugin = nullptr;
-    const auto printed = captureStdout ([&] { plugin = create ("com.Kestrivane.Other"); });
+    const auto printed = captureStdout ([&]
+                                        { plugin = create ("com.Kestrivane.Other"); });
 
     EXPECT_EQ (plugin, nullptr);
     EXPECT_EQ (printed, "Warning: CLAP asked for plugin_id 'com.Kestrivane.Other' and this plug-in's ID is 'com.Kestrivane.WrendleFold'\n");

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "binding/ClapBinding.h"
 #include "ProbeProcessor.h"
+#include "binding/ClapBinding.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,8 @@ protected:
     /** While it lives, the host's thread check says "audio thread". */
     struct AudioThread
     {
-        explicit AudioThread (TestHost& h) : host (h)
+        explicit AudioThread (TestHost& h)
+            : host (h)
         {
             host.mainThread = false;
             host.audioThread = true;

@@ -11,7 +11,8 @@ ProbeProcessor::BusesProperties ProbeProcessor::stereoBuses()
         .withOutput ("Probe Out", juce::AudioChannelSet::stereo(), true);
 }
 
-ProbeProcessor::ProbeProcessor (BusesProperties buses) : juce::AudioProcessor (buses)
+ProbeProcessor::ProbeProcessor (BusesProperties buses)
+    : juce::AudioProcessor (buses)
 {
     auto gainParameter = std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { "Gain", 1 }, "Gain",
                                                                       juce::NormalisableRange<float> (0.0f, 4.0f), 2.0f);
@@ -117,7 +118,8 @@ void ProbeProcessor::setStateInformation (const void* data, int sizeInBytes)
 }
 
 //==============================================================================
-ProbeEditor::ProbeEditor (ProbeProcessor& processor, Sizing sizing) : juce::AudioProcessorEditor (processor)
+ProbeEditor::ProbeEditor (ProbeProcessor& processor, Sizing sizing)
+    : juce::AudioProcessorEditor (processor)
 {
     switch (sizing)
     {

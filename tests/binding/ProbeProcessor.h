@@ -100,7 +100,10 @@ public:
 };
 
 /** JUCE hides these behind the concrete parameter classes; tests read them as a host would. */
-inline float normalisedValueOf (const juce::AudioProcessorParameter& parameter) { return parameter.getValue(); }
+inline float normalisedValueOf (const juce::AudioProcessorParameter& parameter)
+{
+    return parameter.getValue();
+}
 inline juce::String textOf (const juce::AudioProcessorParameter& parameter, float normalised)
 {
     return parameter.getText (normalised, 256);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #if JUCE_LINUX || JUCE_BSD
- #include <X11/Xlib.h>
+#include <X11/Xlib.h>
 #endif
 
 namespace
@@ -52,7 +52,8 @@ bool tickUntil (clapbinding::HostTimerMessagePump& pump, const std::function<boo
 void tolerateMissingWindowManager()
 {
 #if JUCE_LINUX || JUCE_BSD
-    XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+    XSetErrorHandler ([] (Display*, XErrorEvent*)
+                      { return 0; });
 #endif
 }
 
@@ -75,7 +76,8 @@ TEST (HostTimerMessagePumpTest, WhileAttachedItsHostTimerTicksRunJucesPendingMes
     EXPECT_EQ (host.clap.timers.front().periodMs, 16u);
 
     bool ran = false;
-    juce::MessageManager::callAsync ([&ran] { ran = true; });
+    juce::MessageManager::callAsync ([&ran]
+                                     { ran = true; });
 
     pump.timerFired (pump.getTimerId() + 1);
     EXPECT_FALSE (ran) << "another timer's tick is not ours";
@@ -89,7 +91,8 @@ TEST (HostTimerMessagePumpTest, WhileAttachedItsHostTimerTicksRunJucesPendingMes
         int count = 0;
     } counter;
     counter.startTimer (10);
-    EXPECT_TRUE (tickUntil (pump, [&counter] { return counter.count >= 3; }));
+    EXPECT_TRUE (tickUntil (pump, [&counter]
+                            { return counter.count >= 3; }));
     counter.stopTimer();
 
     const auto id = pump.getTimerId();
@@ -98,7 +101,8 @@ TEST (HostTimerMessagePumpTest, WhileAttachedItsHostTimerTicksRunJucesPendingMes
     EXPECT_TRUE (host.clap.timers.empty());
 
     ran = false;
-    juce::MessageManager::callAsync ([&ran] { ran = true; });
+    juce::MessageManager::callAsync ([&ran]
+                                     { ran = true; });
     pump.timerFired (id);
     EXPECT_FALSE (ran) << "no dispatching after the window is gone";
     editortest::pumpPending();
@@ -143,7 +147,8 @@ struct RealWindowTest : editortest::EditorFixture
 
         pump.guiAttached (host.interfaces);
         ASSERT_TRUE (pump.isRegistered());
-        ASSERT_TRUE (tickUntil (pump, [this] { return editor->isShowing() && editor->getPeer() != nullptr; }));
+        ASSERT_TRUE (tickUntil (pump, [this]
+                                { return editor->isShowing() && editor->getPeer() != nullptr; }));
     }
 
     void TearDown() override
@@ -173,7 +178,8 @@ struct RealWindowTest : editortest::EditorFixture
 TEST_F (RealWindowTest, TheRefreshTimerRunsInsideTheHostsLoopAndMovesTheKnobs)
 {
     params().mix->setValueNotifyingHost (0.8f);
-    EXPECT_TRUE (tickUntil (pump, [this] { return std::abs (knob ("Mix").getValue() - 0.8) < 1.0e-6; }));
+    EXPECT_TRUE (tickUntil (pump, [this]
+                            { return std::abs (knob ("Mix").getValue() - 0.8) < 1.0e-6; }));
 }
 
 TEST_F (RealWindowTest, X11ClicksReachTheControlsThroughTheHostTimer)
@@ -184,18 +190,21 @@ TEST_F (RealWindowTest, X11ClicksReachTheControlsThroughTheHostTimer)
     auto& softClip = button ("Soft Clip");
     const auto wasOn = params().softClip->getValue() >= 0.5f;
     ASSERT_TRUE (clickAt (softClip, softClip.getLocalBounds().getCentre()));
-    EXPECT_TRUE (tickUntil (pump, [&] { return (params().softClip->getValue() >= 0.5f) != wasOn; }));
+    EXPECT_TRUE (tickUntil (pump, [&]
+                            { return (params().softClip->getValue() >= 0.5f) != wasOn; }));
 
     // A right click on a knob opens its lock menu inside the window.
     auto& mix = knob ("Mix");
     ASSERT_TRUE (clickAt (mix, mix.getLocalBounds().getCentre(), 3));
-    EXPECT_TRUE (tickUntil (pump, [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; }));
+    EXPECT_TRUE (tickUntil (pump, []
+                            { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; }));
     juce::PopupMenu::dismissAllActiveMenus();
 }
 
 TEST_F (RealWindowTest, TheScaledEditorKeepsItsWindowInsideTheResizedFrame)
 {
     editor->setBoundsConstrained ({ 40, 40, 720, 690 });
-    ASSERT_TRUE (tickUntil (pump, [this] { return editor->getPeer() != nullptr && editor->getPeer()->getBounds().getWidth() == 720; }));
+    ASSERT_TRUE (tickUntil (pump, [this]
+                            { return editor->getPeer() != nullptr && editor->getPeer()->getBounds().getWidth() == 720; }));
     EXPECT_EQ (window->getBoundsInParent(), juce::Rectangle<int> (0, 0, 720, 690));
 }

@@ -138,7 +138,7 @@ TEST (MonitorGridTest, TheCentreAxesAreBrighterThanTheGridAndTheGridBrighterThan
 
     // Along row 2 (away from the horizontal axis and its ticks).
     const auto axis = editortest::luma (image, 44, 2);
-    const auto gridLine = editortest::luma (image, 9, 2);   // k = 1: x = 8.8
+    const auto gridLine = editortest::luma (image, 9, 2); // k = 1: x = 8.8
     const auto ground = editortest::luma (image, 4, 2);
 
     EXPECT_GT (axis, gridLine);

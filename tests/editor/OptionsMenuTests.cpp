@@ -42,8 +42,15 @@ TEST_F (OptionsMenuTest, EntriesComeInOrderWithTheirSubMenusAndIcons)
 TEST_F (OptionsMenuTest, TheWindowSizeTickFollowsTheStoredScaleAndEachItemResizesTheEditor)
 {
     const std::pair<double, const char*> ticks[] = {
-        { 1.0, Texts::normalSize }, { 0.98, Texts::smallSize }, { 1.01, Texts::normalSize }, { 2.0, Texts::largeSize },
-        { 0.5, Texts::smallSize },  { 0.99, Texts::normalSize }, { 1.011, Texts::largeSize }, { 0.49, nullptr }, { 2.01, nullptr },
+        { 1.0, Texts::normalSize },
+        { 0.98, Texts::smallSize },
+        { 1.01, Texts::normalSize },
+        { 2.0, Texts::largeSize },
+        { 0.5, Texts::smallSize },
+        { 0.99, Texts::normalSize },
+        { 1.011, Texts::largeSize },
+        { 0.49, nullptr },
+        { 2.01, nullptr },
     };
 
     for (const auto& [scale, expected] : ticks)
@@ -54,7 +61,9 @@ TEST_F (OptionsMenuTest, TheWindowSizeTickFollowsTheStoredScaleAndEachItemResize
     }
 
     const std::tuple<const char*, double, int, int> choices[] = {
-        { Texts::smallSize, 0.75, 360, 345 }, { Texts::largeSize, 1.25, 600, 575 }, { Texts::normalSize, 1.0, 480, 460 },
+        { Texts::smallSize, 0.75, 360, 345 },
+        { Texts::largeSize, 1.25, 600, 575 },
+        { Texts::normalSize, 1.0, 480, 460 },
     };
 
     for (const auto& [item, scale, width, height] : choices)
@@ -81,18 +90,24 @@ TEST_F (OptionsMenuTest, ABrightnessOffTheStepsTicksNothingUntilAStepIsChosen)
 
     auto& overlay = window->getLoadingOverlay();
     EXPECT_TRUE (overlay.isVisible()) << "the skin is rebuilt behind the overlay";
-    ASSERT_TRUE (editortest::pumpUntil ([&overlay] { return ! overlay.isVisible(); }, 20000));
+    ASSERT_TRUE (editortest::pumpUntil ([&overlay]
+                                        { return ! overlay.isVisible(); },
+                                        20000));
 
     EXPECT_EQ (tickedTexts (subMenu (optionsMenu(), { Texts::graphics, Texts::brightness })), juce::StringArray ("+10%"));
     EXPECT_EQ (tickedTexts (subMenu (optionsMenu(), { Texts::graphics, Texts::contrast })), juce::StringArray ("0%"));
 
     choose (optionsMenu(), { Texts::graphics, Texts::contrast, "-5%" });
-    ASSERT_TRUE (editortest::pumpUntil ([&overlay] { return ! overlay.isVisible(); }, 20000));
+    ASSERT_TRUE (editortest::pumpUntil ([&overlay]
+                                        { return ! overlay.isVisible(); },
+                                        20000));
     EXPECT_EQ (cache.contrast, -0.05f);
     EXPECT_EQ (cache.brightness, 0.1f);
 
     choose (optionsMenu(), { Texts::graphics, Texts::reset });
-    ASSERT_TRUE (editortest::pumpUntil ([&overlay] { return ! overlay.isVisible(); }, 20000));
+    ASSERT_TRUE (editortest::pumpUntil ([&overlay]
+                                        { return ! overlay.isVisible(); },
+                                        20000));
     EXPECT_EQ (cache.brightness, 0.0f);
     EXPECT_EQ (cache.contrast, 0.0f);
     EXPECT_EQ (readProductSetting (orvel::OrvelSettings::contrastKey), 0.0);

@@ -311,7 +311,8 @@ TEST_F (AboutWindowTest, ClickingTheBubbleHidesItWithoutClosingTheWindowEvenInIt
 
         if (letTheFadeRun)
         {
-            ASSERT_TRUE (pumpUntil ([this] { return about.getBubble().getAlpha() > 0.0f; }));
+            ASSERT_TRUE (pumpUntil ([this]
+                                    { return about.getBubble().getAlpha() > 0.0f; }));
         }
 
         clickBubble();
@@ -347,7 +348,8 @@ struct NotificationWindowTest : ::testing::Test
     {
         window.setSize (480, 460);
         window.setAnchor (400, 16);
-        window.setLinkOpener ([this] (const juce::URL& url) { opened.push_back (url.toString (true)); });
+        window.setLinkOpener ([this] (const juce::URL& url)
+                              { opened.push_back (url.toString (true)); });
     }
 
     void TearDown() override { editortest::pumpPending(); }

@@ -64,7 +64,8 @@ TEST (PresetBoxTest, PresetsInSubFoldersAreListedDepthFirstAndSteppedThroughWith
 
     // The reserved item shows the folder instead of choosing anything.
     juce::StringArray revealed;
-    box.revealFolder = [&revealed] (const juce::File& folder) { revealed.add (folder.getFullPathName()); };
+    box.revealFolder = [&revealed] (const juce::File& folder)
+    { revealed.add (folder.getFullPathName()); };
     const auto changesBefore = listener.changes;
     box.selectItem (99999);
     editortest::pumpPending();

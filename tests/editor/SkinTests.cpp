@@ -142,21 +142,23 @@ TEST (SharedDataTest, ImagesAreDecodedOnFirstUseAndEveryRunStartsFromTheArtworkA
 
 TEST (SharedDataTest, TheRebuildThreadRunsItsCompletionActionsAndAMissingImageStaysNull)
 {
-    orvel::SharedData store ([] (const char*) { return juce::Image(); });
+    orvel::SharedData store ([] (const char*)
+                             { return juce::Image(); });
 
     std::atomic<int> completions { 0 };
     std::atomic<bool> ranOnCallersThread { false };
     const auto callersThread = std::this_thread::get_id();
     store.setAdjustment (0.2f, 0.2f);
     store.setCompletionAction ([&]
-    {
+                               {
         ranOnCallersThread = std::this_thread::get_id() == callersThread;
-        ++completions;
-    });
-    store.setCompletionAction ([&] { completions += 10; });
+        ++completions; });
+    store.setCompletionAction ([&]
+                               { completions += 10; });
     store.startRebuild();
 
-    ASSERT_TRUE (pumpUntil ([&] { return completions.load() == 11 && ! store.isRebuildRunning(); }));
+    ASSERT_TRUE (pumpUntil ([&]
+                            { return completions.load() == 11 && ! store.isRebuildRunning(); }));
     EXPECT_FALSE (ranOnCallersThread.load());
     EXPECT_FALSE (store.getImage (orvel::SharedData::background).isValid());
 }
@@ -169,23 +171,25 @@ TEST (SharedDataTest, StoppingARebuildThatWaitsForTheMessageThreadNeitherDeadloc
     std::atomic<int> imagesRequested { 0 };
     std::atomic<bool> completed { false };
     auto store = std::make_unique<orvel::SharedData> ([&] (const char*)
-    {
+                                                      {
         ++imagesRequested;
-        return juce::Image();
-    });
+        return juce::Image(); });
 
-    store->setCompletionAction ([&] { completed = true; });
+    store->setCompletionAction ([&]
+                                { completed = true; });
     store->startRebuild();
 
     while (imagesRequested.load() < orvel::SharedData::numImages)
         std::this_thread::yield();
 
-    auto destruction = std::async (std::launch::async, [&store] { store.reset(); });
+    auto destruction = std::async (std::launch::async, [&store]
+                                   { store.reset(); });
     ASSERT_EQ (destruction.wait_for (std::chrono::seconds (10)), std::future_status::ready) << "deadlock";
     EXPECT_FALSE (completed.load());
 
     // The action was handed to the message thread instead.
-    EXPECT_TRUE (pumpUntil ([&] { return completed.load(); }));
+    EXPECT_TRUE (pumpUntil ([&]
+                            { return completed.load(); }));
 }
 
 TEST (SharedDataTest, InstancesShareOneStoreWhileAnyHoldsIt)

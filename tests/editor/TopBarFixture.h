@@ -63,7 +63,8 @@ inline juce::StringArray entryTexts (const juce::PopupMenu& menu)
     for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
     {
         const auto& item = it.getItem();
-        texts.add (item.isSeparator ? "-" : item.subMenu != nullptr ? item.text + ">" : item.text);
+        texts.add (item.isSeparator ? "-" : item.subMenu != nullptr ? item.text + ">"
+                                                                    : item.text);
     }
 
     return texts;
@@ -142,7 +143,8 @@ inline juce::File presetsFolder()
 /** A fresh folder below the presets folder, deleted with the object. */
 struct ScratchPresetFolder
 {
-    explicit ScratchPresetFolder (const juce::String& name) : folder (presetsFolder().getChildFile (name))
+    explicit ScratchPresetFolder (const juce::String& name)
+        : folder (presetsFolder().getChildFile (name))
     {
         folder.deleteRecursively();
         folder.createDirectory();
@@ -192,7 +194,8 @@ struct TopBarTest : editortest::EditorFixture
 
     void recordPlatformServices()
     {
-        window->platform.openUrl = [this] (const juce::URL& url) { openedUrls.add (url.toString (true)); };
+        window->platform.openUrl = [this] (const juce::URL& url)
+        { openedUrls.add (url.toString (true)); };
         window->platform.chooseFileToSave = [this] (const juce::File& suggestion, std::function<void (const juce::File&)> onChosen)
         {
             offeredFile = suggestion;
@@ -205,7 +208,8 @@ struct TopBarTest : editortest::EditorFixture
         };
         window->platform.showMessage = [this] (const juce::String& title, const juce::String& message)
         { messages.add (title + ": " + message); };
-        window->getPresetBox().revealFolder = [this] (const juce::File& folder) { revealedFolders.add (folder.getFullPathName()); };
+        window->getPresetBox().revealFolder = [this] (const juce::File& folder)
+        { revealedFolders.add (folder.getFullPathName()); };
     }
 
     orvel::OrvelButton& topBarButton (PluginWindow::TopBarButton which) { return window->getTopBarButton (which); }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #if JUCE_LINUX || JUCE_BSD
- #include <X11/Xlib.h>
+#include <X11/Xlib.h>
 #endif
 
 using namespace topbartest;
@@ -33,14 +33,16 @@ struct TopBarRealWindowTest : TopBarTest
 
 #if JUCE_LINUX || JUCE_BSD
         // A bare Xvfb has no window manager; its missing atoms must not end the process.
-        XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+        XSetErrorHandler ([] (Display*, XErrorEvent*)
+                          { return 0; });
 #endif
 
         TopBarTest::SetUp();
         editor->setTopLeftPosition (40, 40);
         editor->addToDesktop (0);
         editor->setVisible (true);
-        ASSERT_TRUE (editortest::pumpUntil ([this] { return editor->isShowing() && editor->getPeer() != nullptr; }));
+        ASSERT_TRUE (editortest::pumpUntil ([this]
+                                            { return editor->isShowing() && editor->getPeer() != nullptr; }));
     }
 
     void TearDown() override
@@ -89,24 +91,29 @@ TEST_F (TopBarRealWindowTest, TheOptionsMenuAndTheNewsWindowAreDrawnLightWithDar
     auto* modal = juce::ModalComponentManager::getInstance();
 
     window->showOptionsMenu();
-    ASSERT_TRUE (editortest::pumpUntil ([modal] { return modal->getNumModalComponents() > 0; }));
+    ASSERT_TRUE (editortest::pumpUntil ([modal]
+                                        { return modal->getNumModalComponents() > 0; }));
     auto* menuWindow = modal->getModalComponent (0);
     ASSERT_NE (menuWindow, nullptr);
     EXPECT_TRUE (window->isParentOf (menuWindow)) << "menus open inside the plug-in window";
-    editortest::pumpUntil ([menuWindow] { return menuWindow->getAlpha() >= 1.0f; }, 500);
+    editortest::pumpUntil ([menuWindow]
+                           { return menuWindow->getAlpha() >= 1.0f; },
+                           500);
 
     const auto menuArea = editor->getLocalArea (menuWindow, menuWindow->getLocalBounds());
     const auto withMenu = snapshot ("topbar-options-menu.png");
     expectLightWithDarkText (withMenu, menuArea, "options menu");
 
     juce::PopupMenu::dismissAllActiveMenus();
-    ASSERT_TRUE (editortest::pumpUntil ([modal] { return modal->getNumModalComponents() == 0; }));
+    ASSERT_TRUE (editortest::pumpUntil ([modal]
+                                        { return modal->getNumModalComponents() == 0; }));
 
     // The news window: the panel hangs under the bell, the rest of the window dims.
     const auto before = snapshot ("topbar-before-news.png");
     window->showNews();
     auto& news = window->getNewsWindow();
-    ASSERT_TRUE (editortest::pumpUntil ([&news] { return news.isVisible() && news.getAlpha() >= 1.0f; }));
+    ASSERT_TRUE (editortest::pumpUntil ([&news]
+                                        { return news.isVisible() && news.getAlpha() >= 1.0f; }));
 
     const auto withNews = snapshot ("topbar-news-window.png");
     expectLightWithDarkText (withNews, news.getPanelBounds(), "news panel");
@@ -120,7 +127,8 @@ TEST_F (TopBarRealWindowTest, TheAboutWindowIsALightPanelWithDarkTextOverTheDimm
     const auto before = snapshot ("topbar-before-about.png");
     auto& about = window->getAboutWindow();
     about.showWindow (1);
-    ASSERT_TRUE (editortest::pumpUntil ([&about] { return about.isVisible() && about.getAlpha() >= 1.0f; }));
+    ASSERT_TRUE (editortest::pumpUntil ([&about]
+                                        { return about.isVisible() && about.getAlpha() >= 1.0f; }));
 
     const auto withAbout = snapshot ("topbar-about-window.png");
     expectLightWithDarkText (withAbout, about.getPanelBounds(), "about panel");
@@ -138,7 +146,8 @@ TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightBu
 
     juce::File ("~").getChildFile ("Growl.kvp").replaceWithText ("<preset/>"); // a row in the list
     window->platform.chooseFileToSave (juce::File ("~").getChildFile ("Dialog.kvp"),
-                                       [&answered] (const juce::File&) { answered = true; });
+                                       [&answered] (const juce::File&)
+                                       { answered = true; });
     auto* dialog = dynamic_cast<juce::FileChooserDialogBox*> (modal->getModalComponent (0));
 
     if (dialog == nullptr)
@@ -147,7 +156,8 @@ TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightBu
         GTEST_SKIP() << "the desktop's own file dialog opened";
     }
 
-    ASSERT_TRUE (editortest::pumpUntil ([dialog] { return dialog->isShowing(); }));
+    ASSERT_TRUE (editortest::pumpUntil ([dialog]
+                                        { return dialog->isShowing(); }));
     editortest::pumpPending();
     const auto image = dialog->createComponentSnapshot (dialog->getLocalBounds(), true, 1.0f);
     {
@@ -221,5 +231,6 @@ TEST_F (TopBarRealWindowTest, JucesOwnSaveDialogWearsTheEditorsColoursAndLightBu
     EXPECT_GT (darkPixels, 10) << "the button's text";
 
     dialog->exitModalState (0);
-    ASSERT_TRUE (editortest::pumpUntil ([&answered] { return answered; }));
+    ASSERT_TRUE (editortest::pumpUntil ([&answered]
+                                        { return answered; }));
 }

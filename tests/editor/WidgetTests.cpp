@@ -255,7 +255,10 @@ TEST_F (ParameterWidgetTest, ScrollingASwitchTurnsItOnOrOffAndItsParameterFollow
     auto& softClip = button ("Soft Clip");
 
     const std::tuple<float, float, bool> cases[] = {
-        { 0.5f, 0.0f, true }, { -0.5f, 0.0f, false }, { 0.0f, -0.5f, true }, { 0.0f, 0.5f, false },
+        { 0.5f, 0.0f, true },
+        { -0.5f, 0.0f, false },
+        { 0.0f, -0.5f, true },
+        { 0.0f, 0.5f, false },
     };
 
     for (const auto& [deltaY, deltaX, expectOn] : cases)
@@ -271,7 +274,8 @@ TEST (OrvelButtonTest, ACommandButtonShowsItsOnImageWhilePressedAndClicksOnMouse
     orvel::OrvelButton command;
     command.setVisible (true);
     int clicks = 0;
-    command.onClick = [&clicks] { ++clicks; };
+    command.onClick = [&clicks]
+    { ++clicks; };
     command.setupImageButton ({}, {}, 0, 0, nullptr);
 
     command.mouseDown (mouseEvent (command, { 5.0f, 5.0f }, leftButton));

@@ -462,7 +462,9 @@ TEST_F (MainWindowTest, APressOnTheBackgroundClosesOpenValueBubbles)
     ASSERT_TRUE (bubble->isVisible());
 
     window->mouseDown (mouseEvent (*window, { 20.0f, 440.0f }, juce::ModifierKeys::leftButtonModifier));
-    ASSERT_TRUE (editortest::pumpUntil ([bubble] { return ! bubble->isVisible(); }, 2000));
+    ASSERT_TRUE (editortest::pumpUntil ([bubble]
+                                        { return ! bubble->isVisible(); },
+                                        2000));
 }
 
 TEST_F (MainWindowTest, ValueAndEntryBubblesKeepClearOfTheSectionLabelsAndTheKnobRowsFrame)
@@ -519,7 +521,9 @@ TEST_F (MainWindowTest, UpdateGraphicsRebuildsBehindTheOverlayOnTheSkinThread)
     EXPECT_TRUE (overlay.isVisible());
     EXPECT_TRUE (overlay.isTimerRunning());
 
-    ASSERT_TRUE (editortest::pumpUntil ([&overlay] { return ! overlay.isVisible(); }, 20000));
+    ASSERT_TRUE (editortest::pumpUntil ([&overlay]
+                                        { return ! overlay.isVisible(); },
+                                        20000));
     EXPECT_FALSE (overlay.isTimerRunning());
     EXPECT_FLOAT_EQ (processor->getSharedData()->getBrightness(), 0.1f);
     EXPECT_EQ (window->getKnobs().size(), 11) << "controls rebuilt";
@@ -562,7 +566,9 @@ TEST (FirstWindowTest, TheFirstWindowOfAProcessOpensWithStandInsBehindTheLoading
     auto* window = editor->getMainWindow();
     EXPECT_TRUE (window->getLoadingOverlay().isVisible());
 
-    ASSERT_TRUE (editortest::pumpUntil ([window] { return ! window->getLoadingOverlay().isVisible(); }, 10000));
+    ASSERT_TRUE (editortest::pumpUntil ([window]
+                                        { return ! window->getLoadingOverlay().isVisible(); },
+                                        10000));
     EXPECT_TRUE (processor->getSharedData()->isLoaded());
 
     // The skinned window: the knobs take their artwork's size and paint it.

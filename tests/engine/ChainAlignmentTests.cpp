@@ -31,7 +31,7 @@ TEST (ChainAlignment, BypassedOutputIsTheInputDelayedByTheReportedLatency)
     for (int choice = 0; choice < 5; ++choice)
     {
         SCOPED_TRACE (choice);
-        Rig rig{ { foldAmountIndex, 0.5f }, { oversamplingIndex, choiceValue (choice) } };
+        Rig rig { { foldAmountIndex, 0.5f }, { oversamplingIndex, choiceValue (choice) } };
         rig.run (noise (0.1, 0.5f));
         rig.set (bypassIndex, 0.0f);
         rig.run (noise (0.05, 0.5f));
@@ -54,7 +54,7 @@ TEST (ChainAlignment, TheBypassCrossfadeAddsTheInputAtTheReportedLatency)
     for (int choice = 0; choice < 5; ++choice)
     {
         SCOPED_TRACE (choice);
-        const std::initializer_list<std::pair<int, float>> settings{ { foldAmountIndex, 0.5f }, { mixIndex, 0.6f }, { oversamplingIndex, choiceValue (choice) } };
+        const std::initializer_list<std::pair<int, float>> settings { { foldAmountIndex, 0.5f }, { mixIndex, 0.6f }, { oversamplingIndex, choiceValue (choice) } };
         Rig bypassing (settings), engaged (settings);
         const auto input = noise (0.2, 0.5f);
         const auto start = frames (100.0); // on a block boundary
@@ -108,7 +108,7 @@ TEST (ChainAlignment, ReEngagingPlaysTheInputThatArrivedWhileBypassedAtTheReport
 /** The impulse response of the chain at a given Mix, with the folder nearly linear. */
 std::vector<float> mixImpulseResponse (int oversamplingChoice, float mix)
 {
-    Rig rig{ { mixIndex, mix }, { softClipIndex, 0.0f }, { oversamplingIndex, choiceValue (oversamplingChoice) } };
+    Rig rig { { mixIndex, mix }, { softClipIndex, 0.0f }, { oversamplingIndex, choiceValue (oversamplingChoice) } };
     auto input = silence (0.5);
     input[0] = 1.0e-3f; // sin (x) = x to 1e-7 here
     auto response = rig.run (input);

@@ -97,7 +97,7 @@ std::vector<float> render (const ChainSetting& setting)
     rig.processor.setEnvelopeLinear (setting.linearEnvelope);
 
     const auto [left, right] = inputSignals();
-    std::vector<float> output[2]{ std::vector<float> ((size_t) renderFrames), std::vector<float> ((size_t) renderFrames) };
+    std::vector<float> output[2] { std::vector<float> ((size_t) renderFrames), std::vector<float> ((size_t) renderFrames) };
     juce::AudioBuffer<float> buffer (2, maximumBlock);
 
     // Blocks of irregular lengths, the last ones shorter than the oversamplers' stages.
@@ -105,7 +105,7 @@ std::vector<float> render (const ChainSetting& setting)
     bool switched = false;
     for (int start = 0, b = 0; start < renderFrames; ++b)
     {
-        if (setting.switchTopologyHalfway && !switched && start >= renderFrames / 2)
+        if (setting.switchTopologyHalfway && ! switched && start >= renderFrames / 2)
         {
             rig.set (prePostIndex, setting.inverted ? 0.0f : 1.0f);
             switched = true;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "plugin/WrendleFoldProcessor.h"
 #include "dsp/FrequencyResponse.h"
+#include "plugin/WrendleFoldProcessor.h"
 
 #include <algorithm>
 #include <cmath>

@@ -49,7 +49,7 @@ TEST (ChainRobustness, BadInputIsTakenAsSilenceAndTheLevelRecoversWithin100Milli
         for (auto inverted : { 0.0f, 1.0f })
         {
             // The envelope (+40) would keep a huge input in mind for good.
-            const std::initializer_list<std::pair<int, float>> settings{ { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.8f }, { mixIndex, 0.7f }, { envelopeAmountIndex, 0.7f } };
+            const std::initializer_list<std::pair<int, float>> settings { { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.8f }, { mixIndex, 0.7f }, { envelopeAmountIndex, 0.7f } };
             Rig cleanRig (settings);
             const auto clean = cleanRig.run (tone);
             const auto cleanLevel = rms (clean, badEnd + frames (100.0), badEnd + frames (150.0));
@@ -76,7 +76,7 @@ TEST (ChainRobustness, AStateGoneNonFiniteIsClearedAndTheChainRecovers)
     for (int choice : { 0, 2, 4 })
     {
         SCOPED_TRACE (choice);
-        Rig rig{ { oversamplingIndex, choiceValue (choice) }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.8f }, { mixIndex, 0.7f } };
+        Rig rig { { oversamplingIndex, choiceValue (choice) }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.8f }, { mixIndex, 0.7f } };
         const auto before = rig.run (sine (330.0, 0.2, 0.4f));
 
         rig.processor.getParameterSet().input->setValue (std::numeric_limits<float>::quiet_NaN());
@@ -96,7 +96,7 @@ TEST (ChainRobustness, ResetClearsEveryStateSoSilenceComesOutAtOnce)
         for (auto inverted : { 0.0f, 1.0f })
         {
             SCOPED_TRACE (juce::String (choice) + ", PrePost " + juce::String (inverted));
-            Rig rig{ { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.9f }, { mixIndex, 0.5f }, { envelopeAmountIndex, 0.9f } };
+            Rig rig { { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted }, { foldAmountIndex, 0.4f }, { feedbackIndex, 0.9f }, { mixIndex, 0.5f }, { envelopeAmountIndex, 0.9f } };
             rig.run (sine (330.0, 0.2, 0.4f));
 
             rig.processor.reset();
@@ -118,7 +118,7 @@ TEST (ChainRobustness, TheFirstTwoMillisecondsAfterActivationPeakWithinFiveHundr
         for (auto inverted : { 0.0f, 1.0f })
         {
             SCOPED_TRACE (juce::String (choice) + ", PrePost " + juce::String (inverted));
-            const std::initializer_list<std::pair<int, float>> settings{ { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted } };
+            const std::initializer_list<std::pair<int, float>> settings { { oversamplingIndex, choiceValue (choice) }, { prePostIndex, inverted } };
             Rig fresh (settings), warmed (settings);
             warmed.run (cosine);
 
@@ -161,7 +161,7 @@ TEST (ChainRobustness, OutputDoesNotDependOnTheHostsBlockSplit)
     for (int choice = 0; choice < 5; ++choice)
     {
         SCOPED_TRACE (choice);
-        const std::initializer_list<std::pair<int, float>> settings{ { oversamplingIndex, choiceValue (choice) }, { foldAmountIndex, 0.5f }, { envelopeAmountIndex, 0.8f }, { envelopeAttackIndex, 0.02f }, { feedbackIndex, 0.7f }, { mixIndex, 0.7f }, { autoGainIndex, 1.0f } };
+        const std::initializer_list<std::pair<int, float>> settings { { oversamplingIndex, choiceValue (choice) }, { foldAmountIndex, 0.5f }, { envelopeAmountIndex, 0.8f }, { envelopeAttackIndex, 0.02f }, { feedbackIndex, 0.7f }, { mixIndex, 0.7f }, { autoGainIndex, 1.0f } };
         Rig whole (settings, 4096);
         const auto reference = whole.run (input);
 
@@ -209,13 +209,13 @@ TEST (ChainRobustness, TheDriftSeedMakesRendersRepeatAndAnOfflineRenderRepeatsWi
 
 TEST (ChainRobustness, ResetBadInputAndABadStateAllocateNothing)
 {
-    if (!allocation::isCountingAvailable())
+    if (! allocation::isCountingAvailable())
         GTEST_SKIP() << "allocation counting is off in sanitizer builds";
 
     for (int choice : { 0, 2, 4 })
     {
         SCOPED_TRACE (choice);
-        Rig rig{ { oversamplingIndex, choiceValue (choice) }, { mixIndex, 0.5f } };
+        Rig rig { { oversamplingIndex, choiceValue (choice) }, { mixIndex, 0.5f } };
         rig.runSine (10);
 
         juce::AudioBuffer<float> bad (2, defaultBlockSize);

@@ -176,7 +176,7 @@ TEST (Chain, AfterAToneAtFullFeedbackTheOutputFallsBelowMinus100dBFSWithinOneSec
             for (auto feedbackLowPass : { 0.0f, 0.5f, 1.0f }) // 20 Hz, 632 Hz, 20 kHz
             {
                 SCOPED_TRACE (juce::String ("PrePost ") + juce::String (inverted) + ", Fold " + juce::String (fold) + ", Feedback LP " + juce::String (feedbackLowPass));
-                Rig rig{ { feedbackIndex, 1.0f }, { prePostIndex, inverted }, { foldAmountIndex, fold }, { feedbackLowPassIndex, feedbackLowPass } };
+                Rig rig { { feedbackIndex, 1.0f }, { prePostIndex, inverted }, { foldAmountIndex, fold }, { feedbackLowPassIndex, feedbackLowPass } };
                 const auto output = rig.run (join ({ sine (80.0, 0.5, 0.8f), silence (1.5) }));
 
                 const auto toneEnd = frames (500.0);
@@ -192,7 +192,7 @@ TEST (Chain, InNormalAtFullDriveTheFeedbackFallsSilentAfterTheInput)
     for (auto feedback : { 0.5f, 0.8f })
     {
         SCOPED_TRACE (feedback);
-        Rig rig{ { feedbackIndex, feedback }, { prePostIndex, 0.0f }, { foldAmountIndex, 1.0f }, { softClipIndex, 0.0f } };
+        Rig rig { { feedbackIndex, feedback }, { prePostIndex, 0.0f }, { foldAmountIndex, 1.0f }, { softClipIndex, 0.0f } };
         const auto output = rig.run (join ({ sine (220.0, 0.5, 0.5f), silence (1.0) }));
         EXPECT_LT (peak (output, frames (1000.0), output.size()), 1.0e-5f);
     }

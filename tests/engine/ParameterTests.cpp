@@ -19,8 +19,7 @@ struct ParameterHost : orvel::ParameterOnlyProcessor
                              {
                                  lastCallbackName = name;
                                  lastCallbackValue = value;
-                                 ++callbackCount;
-                             });
+                                 ++callbackCount; });
     }
 
     juce::RangedAudioParameter& at (int index) { return *static_cast<juce::RangedAudioParameter*> (getParameters()[index]); }
@@ -311,8 +310,7 @@ TEST (Smoothing, ATargetSetFromAnotherThreadReachesTheAudioSideWithoutALock)
     std::thread writer ([&value]
                         {
                             for (int i = 0; i <= 1000; ++i)
-                                value.setTarget ((float) i);
-                        });
+                                value.setTarget ((float) i); });
 
     for (int block = 0; block < 200; ++block)
     {

@@ -34,9 +34,15 @@ struct LayoutCase
 TEST (Processor, AcceptsMonoToMonoMonoToStereoAndStereoToStereoOnly)
 {
     const LayoutCase cases[] = {
-        { 1, 1, true, true },  { 1, 2, true, true },  { 2, 2, true, true },
-        { 2, 1, true, false }, { 0, 2, true, false }, { 2, 2, false, false },
-        { 1, 0, true, false }, { 6, 6, true, false }, { 2, 6, true, false },
+        { 1, 1, true, true },
+        { 1, 2, true, true },
+        { 2, 2, true, true },
+        { 2, 1, true, false },
+        { 0, 2, true, false },
+        { 2, 2, false, false },
+        { 1, 0, true, false },
+        { 6, 6, true, false },
+        { 2, 6, true, false },
     };
 
     WrendleFoldProcessor processor;

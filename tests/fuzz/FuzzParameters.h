@@ -21,10 +21,22 @@ public:
     };
 
     static constexpr std::array<Entry, 16> entries { {
-        { "Fold Amount", 0.0f }, { "Feedback", 0.5f },        { "Feedback LP", 0.5f },      { "HighPass", 0.0f },
-        { "LowPass", 1.0f },     { "Envelope Attack", 0.0f }, { "Envelope Release", 0.5f }, { "Envelope Amount", 0.5f },
-        { "Input", 0.5f },       { "Output", 0.5f },          { "Mix", 1.0f },              { "Oversampling", 0.0f },
-        { "PrePost", 1.0f },     { "Soft Clip", 1.0f },       { "Bypass", 1.0f },           { "AutoGain", 0.0f },
+        { "Fold Amount", 0.0f },
+        { "Feedback", 0.5f },
+        { "Feedback LP", 0.5f },
+        { "HighPass", 0.0f },
+        { "LowPass", 1.0f },
+        { "Envelope Attack", 0.0f },
+        { "Envelope Release", 0.5f },
+        { "Envelope Amount", 0.5f },
+        { "Input", 0.5f },
+        { "Output", 0.5f },
+        { "Mix", 1.0f },
+        { "Oversampling", 0.0f },
+        { "PrePost", 1.0f },
+        { "Soft Clip", 1.0f },
+        { "Bypass", 1.0f },
+        { "AutoGain", 0.0f },
     } };
 
     /** A value no setter can produce, to tell untouched parameters apart. */

@@ -21,11 +21,16 @@ juce::String buildText (int place, const juce::String& repeated)
 {
     switch (place % 5)
     {
-        case 0: return "<WrendleFold_SETTINGS Mix=\"" + repeated + "\"/>";
-        case 1: return "<WrendleFold_SETTINGS ParameterLock=\"" + repeated + "\"/>";
-        case 2: return "<WrendleFold_SETTINGS Preset=\"" + repeated + "\"/>";
-        case 3: return "<WrendleFold_SETTINGS>" + repeated + "</WrendleFold_SETTINGS>";
-        default: return repeated;
+        case 0:
+            return "<WrendleFold_SETTINGS Mix=\"" + repeated + "\"/>";
+        case 1:
+            return "<WrendleFold_SETTINGS ParameterLock=\"" + repeated + "\"/>";
+        case 2:
+            return "<WrendleFold_SETTINGS Preset=\"" + repeated + "\"/>";
+        case 3:
+            return "<WrendleFold_SETTINGS>" + repeated + "</WrendleFold_SETTINGS>";
+        default:
+            return repeated;
     }
 }
 

@@ -63,11 +63,7 @@ TEST (PluginNotificationsVersions, NewerComparesDottedVersionsPartByPartAsIntege
     };
 
     const Case cases[] = {
-        { "1.2", "1.1.1", true },        { "1.1.1", "1.1.1", false },  { "1.1.1.1", "1.1.1", true },
-        { "1.1", "1.1.1", false },       { "1.10", "1.9", true },      { "1.9", "1.10", false },
-        { "2", "1.99.99", true },        { "1.1.0", "1.1.1", false },  { "", "", false },
-        { "", "1.1.1", false },          { "abc", "1.1.1", false },    { "1.1.2beta", "1.1.1", true },
-        { "1.99999999999", "1.2", true }, { "-2147483648", "1", false }, // out-of-range parts saturate
+        { "1.2", "1.1.1", true }, { "1.1.1", "1.1.1", false }, { "1.1.1.1", "1.1.1", true }, { "1.1", "1.1.1", false }, { "1.10", "1.9", true }, { "1.9", "1.10", false }, { "2", "1.99.99", true }, { "1.1.0", "1.1.1", false }, { "", "", false }, { "", "1.1.1", false }, { "abc", "1.1.1", false }, { "1.1.2beta", "1.1.1", true }, { "1.99999999999", "1.2", true }, { "-2147483648", "1", false }, // out-of-range parts saturate
     };
 
     for (const auto& c : cases)

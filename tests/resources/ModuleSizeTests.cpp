@@ -6,7 +6,7 @@
 
 TEST (PluginModule, IsAtMostEightMegabytes)
 {
-#if !WRENDLE_MODULE_IS_RELEASE
+#if ! WRENDLE_MODULE_IS_RELEASE
     GTEST_SKIP() << "only a release build is the module users install";
 #else
     const juce::File module (WRENDLE_MODULE_PATH);

@@ -116,7 +116,7 @@ TEST_F (FactoryBankTest, EveryFactoryPresetGivesBoundedOutputThatFallsSilentAfte
 {
     constexpr double sampleRate = 48000.0;
     constexpr int blockSize = 512;
-    constexpr int signalBlocks = 94;  // about 1 s of a loud, dense signal
+    constexpr int signalBlocks = 94;   // about 1 s of a loud, dense signal
     constexpr int silenceBlocks = 188; // then 2 s of silence
     constexpr int measuredBlocks = 24; // of which the last quarter second is measured
 

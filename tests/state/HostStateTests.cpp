@@ -131,7 +131,8 @@ TEST_F (ProcessorStateTest, ARestoredStateReproducesEveryParameterThePresetPathA
 
 TEST_F (ProcessorStateTest, BlobsThatFailTheEnvelopeChecksOrDoNotParseChangeNothing)
 {
-    const auto valid = [] { auto p = makeProcessor(); setDistinctiveState (*p); return saveState (*p); }();
+    const auto valid = []
+    { auto p = makeProcessor(); setDistinctiveState (*p); return saveState (*p); }();
     const auto validText = envelopeText (valid);
 
     juce::Random random (5);
@@ -287,10 +288,18 @@ TEST_F (ProcessorStateTest, StoredValuesThatAreNotUsableNumbersGiveTheDefaultOrA
     };
 
     const Case cases[] = {
-        { "nan", 0.5f, 1.0f },      { "inf", 0.5f, 1.0f },    { "-inf", 0.5f, 1.0f },
-        { "1e300", 1.0f, 1.0f },    { "-1e300", 0.0f, 0.0f },    { "1.5", 1.0f, 1.0f },    { "-3", 0.0f, 0.0f },
-        { "1e30", 1.0f, 1.0f },     { "abc", 0.0f, 0.0f },    { nullptr, 0.5f, 1.0f },
-        { "0.25", 0.25f, 0.25f },   { " 0.75", 0.75f, 0.75f },
+        { "nan", 0.5f, 1.0f },
+        { "inf", 0.5f, 1.0f },
+        { "-inf", 0.5f, 1.0f },
+        { "1e300", 1.0f, 1.0f },
+        { "-1e300", 0.0f, 0.0f },
+        { "1.5", 1.0f, 1.0f },
+        { "-3", 0.0f, 0.0f },
+        { "1e30", 1.0f, 1.0f },
+        { "abc", 0.0f, 0.0f },
+        { nullptr, 0.5f, 1.0f },
+        { "0.25", 0.25f, 0.25f },
+        { " 0.75", 0.75f, 0.75f },
     };
 
     auto processor = makeProcessor();
@@ -447,10 +456,10 @@ TEST_F (ProcessorStateTest, PastedTextThatIsNotASettingsDocumentOnlyFadesTheOutp
 
 TEST_F (ProcessorStateTest, CopyAndPasteGoThroughTheSystemClipboard)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     if (std::getenv ("DISPLAY") == nullptr)
         GTEST_SKIP() << "the X11 clipboard needs a display (tools/test-all.sh provides one)";
-   #endif
+#endif
 
     auto source = makeProcessor();
     setDistinctiveState (*source);

@@ -10,7 +10,7 @@
 #include <thread>
 
 #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
- #include <sys/stat.h>
+#include <sys/stat.h>
 #endif
 
 namespace
@@ -120,9 +120,9 @@ TEST_F (SettingsTest, StoredScaleBrightnessAndContrastAreClampedToTheirRanges)
         writeFile (productFile(), juce::String ("<WrendleFold_GLOBAL_SETTINGS ") + c.key + "=\"" + c.stored + "\"/>");
 
         const auto stored = OrvelSettings().readStoredSettings();
-        const auto actual = juce::String (c.key) == "WindowSize" ? stored.windowSize
-                          : juce::String (c.key) == "Brightness" ? (double) stored.brightness
-                                                                 : (double) stored.contrast;
+        const auto actual = juce::String (c.key) == "WindowSize"   ? stored.windowSize
+                            : juce::String (c.key) == "Brightness" ? (double) stored.brightness
+                                                                   : (double) stored.contrast;
         EXPECT_FLOAT_EQ ((float) actual, (float) c.expected);
     }
 }
@@ -135,8 +135,7 @@ TEST_F (SettingsTest, MakerBooleansFollowJuceBooleanParsing)
         bool expected;
     };
 
-    const Case cases[] = { { "false", false }, { "yes", true }, { "0", false }, { "1", true },
-                           { "True", true },   { "no", false }, { " 1", true } };
+    const Case cases[] = { { "false", false }, { "yes", true }, { "0", false }, { "1", true }, { "True", true }, { "no", false }, { " 1", true } };
 
     for (const auto& c : cases)
     {
@@ -179,7 +178,8 @@ TEST_F (SettingsTest, UnreadableSettingsFilesGiveDefaultsAndOnlyMissingOrEmptyOn
         bool written;                             // whether a save may replace it
     };
 
-    const auto text = [] (const juce::String& s) { return juce::MemoryBlock (s.toRawUTF8(), s.getNumBytesAsUTF8()); };
+    const auto text = [] (const juce::String& s)
+    { return juce::MemoryBlock (s.toRawUTF8(), s.getNumBytesAsUTF8()); };
 
     auto invalidUtf8 = text ("<WrendleFold_GLOBAL_SETTINGS WindowSize=\"1.5\"/>");
     invalidUtf8.append ("\xff\xfe\xc0", 3); // stray bytes after the element
@@ -265,7 +265,8 @@ TEST_F (SettingsTest, UnusualButWellFormedSettingsFilesAreRead)
         return out.getMemoryBlock();
     };
 
-    const auto utf8 = [] (const juce::String& s) { return juce::MemoryBlock (s.toRawUTF8(), s.getNumBytesAsUTF8()); };
+    const auto utf8 = [] (const juce::String& s)
+    { return juce::MemoryBlock (s.toRawUTF8(), s.getNumBytesAsUTF8()); };
 
     struct Case
     {
@@ -401,13 +402,12 @@ TEST_F (SettingsTest, AReaderRacingAWriterAlwaysReadsAWholeFile)
 
     std::atomic<bool> reading { true };
     std::thread writer ([&]
-    {
+                        {
         OrvelSettings store;
         store.loadProductSettings (false);
 
         for (int i = 0; reading.load(); ++i)
-            store.setProductString ("Padding", i % 2 == 0 ? longPadding : juce::String(), true);
-    });
+            store.setProductString ("Padding", i % 2 == 0 ? longPadding : juce::String(), true); });
 
     OrvelSettings reader;
     int wholeReads = 0;
@@ -440,7 +440,7 @@ TEST_F (SettingsTest, ASettingsFileReachedThroughASymbolicLinkIsWrittenThroughIt
 
 TEST_F (SettingsTest, SpecialFilesNamedLikeSettingsFilesAreNeitherOpenedNorReplaced)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     ASSERT_TRUE (productFile().getParentDirectory().createDirectory());
 
     struct Case
@@ -451,9 +451,12 @@ TEST_F (SettingsTest, SpecialFilesNamedLikeSettingsFilesAreNeitherOpenedNorRepla
 
     const Case cases[] = {
         // Opened for reading, a FIFO would block until another process writes into it.
-        { "FIFO", [] (const juce::File& file) { return ::mkfifo (file.getFullPathName().toRawUTF8(), 0600) == 0; } },
-        { "link to a device", [] (const juce::File& file) { return juce::File ("/dev/zero").createSymbolicLink (file, false); } },
-        { "folder", [] (const juce::File& file) { return file.createDirectory().wasOk(); } },
+        { "FIFO", [] (const juce::File& file)
+          { return ::mkfifo (file.getFullPathName().toRawUTF8(), 0600) == 0; } },
+        { "link to a device", [] (const juce::File& file)
+          { return juce::File ("/dev/zero").createSymbolicLink (file, false); } },
+        { "folder", [] (const juce::File& file)
+          { return file.createDirectory().wasOk(); } },
     };
 
     for (const auto& c : cases)
@@ -469,9 +472,9 @@ TEST_F (SettingsTest, SpecialFilesNamedLikeSettingsFilesAreNeitherOpenedNorRepla
     }
 
     productFile().deleteRecursively();
-   #else
+#else
     GTEST_SKIP() << "FIFOs and device files are POSIX ones";
-   #endif
+#endif
 }
 
 TEST_F (SettingsTest, TwoProcessesWritingDistinctSettingsAtOnceKeepAllOfThem)
@@ -516,7 +519,7 @@ TEST_F (SettingsTest, AWriterThatCannotHaveTheLockGoesAheadWithoutIt)
 //==============================================================================
 TEST_F (SettingsTest, SystemPresetsFoldersComeFromTheDataFoldersInTheirOrder)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     const auto presetsBelow = [] (const juce::File& dataFolder)
     { return dataFolder.getChildFile ("Kestrivane/Presets/WrendleFold"); };
 
@@ -562,9 +565,9 @@ TEST_F (SettingsTest, SystemPresetsFoldersComeFromTheDataFoldersInTheirOrder)
 
         EXPECT_EQ (actual, c.expected) << c.module;
     }
-   #else
+#else
     GTEST_SKIP() << "data folders follow XDG_DATA_DIRS only on Linux";
-   #endif
+#endif
 }
 
 } // namespace

@@ -102,8 +102,7 @@ TEST_F (PresetMenuTest, NextAndPreviousWrapAroundAndLoadWhatTheyReach)
         const char* expectedLabel;
     };
 
-    const Step steps[] = { { true, "a" }, { true, "b" }, { true, "c" }, { true, "a" },
-                           { false, "c" }, { false, "b" }, { false, "a" }, { false, "c" } };
+    const Step steps[] = { { true, "a" }, { true, "b" }, { true, "c" }, { true, "a" }, { false, "c" }, { false, "b" }, { false, "a" }, { false, "c" } };
 
     for (const auto& step : steps)
     {
@@ -186,7 +185,7 @@ TEST_F (PresetMenuTest, SettingTheCurrentPresetFindsItsEntryAndTicksItOnTheNextB
     const Case cases[] = {
         { b.getFullPathName(), 2, "b" },
         { "Init", 1, "Init" },
-        { unlisted.getFullPathName(), 0, "Unlisted" },                                  // exists, not listed
+        { unlisted.getFullPathName(), 0, "Unlisted" },                                         // exists, not listed
         { presetsFolder().getChildFile ("gone/Missing.kvp").getFullPathName(), 0, "Missing" }, // id left as it was
         { outside.getFullPathName(), 1, "Init" },
         { presetsFolder().getChildFile ("notes.txt").getFullPathName(), 1, "Init" },
@@ -326,7 +325,7 @@ TEST_F (PresetMenuTest, LinkLoopsAndLinksToHugeFoldersKeepTheScanSmall)
     EXPECT_EQ (describe (model.getEntries()), "only#1");
 
     // A link to a large system folder lists at most the folder budget.
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     ASSERT_TRUE (juce::File ("/usr").createSymbolicLink (presetsFolder().getChildFile ("System"), false));
     model.rebuild();
 
@@ -344,7 +343,7 @@ TEST_F (PresetMenuTest, LinkLoopsAndLinksToHugeFoldersKeepTheScanSmall)
     EXPECT_GT (countFolders (model.getEntries()), 0);
     EXPECT_LT (countFolders (model.getEntries()), PresetMenuModel::maxFoldersScanned);
     EXPECT_EQ (model.getPresetPaths().size(), 1);
-   #endif
+#endif
 }
 
 TEST_F (PresetMenuTest, SteppingRescansOnlyWhenSomethingChangedOnDisk)
@@ -423,7 +422,7 @@ TEST_F (PresetMenuTest, InstalledPresetFoldersAreLaidUnderTheUsersOwnPresets)
 
 TEST_F (PresetMenuTest, EntriesWhoseNamesAreNotValidTextAreLeftOut)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     addPreset ("fine.kvp");
 
     // Names are bytes here; these hold an overlong form, which juce::String cannot
@@ -439,9 +438,9 @@ TEST_F (PresetMenuTest, EntriesWhoseNamesAreNotValidTextAreLeftOut)
     model.rebuild();
 
     EXPECT_EQ (describe (model.getEntries()), "X[] fine#1");
-   #else
+#else
     GTEST_SKIP() << "file names are bytes only on Linux";
-   #endif
+#endif
 }
 
 TEST_F (PresetMenuTest, AFolderNestedBeyondTheDepthLimitIsNotListed)
@@ -482,10 +481,10 @@ TEST_F (PresetMenuTest, TheSaveDialogOffersTheUserFolderForFactoryPresetsAndTheF
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.current);
-       #if ! JUCE_WINDOWS
+#if ! JUCE_WINDOWS
         if (c.current.startsWith ("C:"))
             continue; // not an absolute path here
-       #endif
+#endif
         EXPECT_EQ (orvel::getPresetSaveSuggestion (c.current, presetsFolder()), c.expected);
     }
 
@@ -504,7 +503,8 @@ TEST_F (PresetMenuTest, OnlyPresetPathsInsideThePresetsFoldersAreTakenAndFactory
     ASSERT_TRUE (home.getChildFile ("elsewhere/l.kvp").create());
     ASSERT_TRUE (home.getChildFile ("elsewhere").createSymbolicLink (presetsFolder().getChildFile ("Linked"), false));
 
-    const auto inPresets = [this] (const char* relative) { return presetsFolder().getFullPathName() + relative; };
+    const auto inPresets = [this] (const char* relative)
+    { return presetsFolder().getFullPathName() + relative; };
 
     struct Case
     {

@@ -87,10 +87,10 @@ TEST_F (PresetTest, LoadingAPresetLeavesBypassAndLockedParametersAlone)
     };
 
     const Step steps[] = {
-        { {}, preset, 0.2f, 0.7f },                   // nothing locked: both follow the preset
-        { { "Mix" }, other, 0.2f, 0.1f },             // Mix locked stays
-        { { "Mix", "Output" }, preset, 0.2f, 0.1f },  // both locked
-        { {}, other, 0.4f, 0.1f },                    // unlocked again: Mix follows
+        { {}, preset, 0.2f, 0.7f },                  // nothing locked: both follow the preset
+        { { "Mix" }, other, 0.2f, 0.1f },            // Mix locked stays
+        { { "Mix", "Output" }, preset, 0.2f, 0.1f }, // both locked
+        { {}, other, 0.4f, 0.1f },                   // unlocked again: Mix follows
     };
 
     for (const auto& step : steps)
@@ -276,7 +276,7 @@ TEST_F (PresetTest, ASaveThatFailsReturnsAMessageAndLeavesNothingBehind)
 
     const juce::String paths[] = {
         aFile.getChildFile ("under a file.kvp").getFullPathName(), // parent is a file
-        presetsFolder().getFullPathName(),                          // a folder
+        presetsFolder().getFullPathName(),                         // a folder
         "relative.kvp",
         "",
     };

@@ -142,10 +142,18 @@ TEST (UntrustedXml, LeadingIntegersSaturateInsteadOfWrappingAround)
     };
 
     const Case cases[] = {
-        { "42", 42 },           { "  7", 7 },           { "-12", -12 },
-        { "12abc", 12 },        { "abc", 0 },           { "", 0 },
-        { "+5", 0 },            { "2147483647", maxInt }, { "2147483648", maxInt },
-        { "-2147483648", minInt }, { "-99999999999999999999", minInt }, { "99999999999999999999", maxInt },
+        { "42", 42 },
+        { "  7", 7 },
+        { "-12", -12 },
+        { "12abc", 12 },
+        { "abc", 0 },
+        { "", 0 },
+        { "+5", 0 },
+        { "2147483647", maxInt },
+        { "2147483648", maxInt },
+        { "-2147483648", minInt },
+        { "-99999999999999999999", minInt },
+        { "99999999999999999999", maxInt },
     };
 
     for (const auto& c : cases)

@@ -23,24 +23,25 @@ class LocalHttpServer
 public:
     enum class Behaviour
     {
-        answer,           ///< status line, headers and the whole body
-        neverAnswer,      ///< accept the connection, then stay silent
-        stallInsideBody,  ///< headers and the first bytes of the body, then silence
+        answer,          ///< status line, headers and the whole body
+        neverAnswer,     ///< accept the connection, then stay silent
+        stallInsideBody, ///< headers and the first bytes of the body, then silence
     };
 
     LocalHttpServer (Behaviour behaviourToUse, int statusCodeToUse = 200, std::string bodyToUse = {})
         : behaviour (behaviourToUse), statusCode (statusCodeToUse), body (std::move (bodyToUse))
     {
-       #if ! JUCE_WINDOWS
+#if ! JUCE_WINDOWS
         // A fetcher that stops reading an oversized answer closes the connection
         // while this server is still sending; that must not kill the test.
         std::signal (SIGPIPE, SIG_IGN);
-       #endif
+#endif
 
         if (! listener.createListener (0, "127.0.0.1"))
             throw std::runtime_error ("cannot listen on 127.0.0.1");
 
-        worker = std::thread ([this] { serve(); });
+        worker = std::thread ([this]
+                              { serve(); });
     }
 
     ~LocalHttpServer()
@@ -54,7 +55,10 @@ public:
     }
 
     /** The address the fetcher appends "<identifier>.kvn" to. */
-    juce::String address() const { return "http://127.0.0.1:" + juce::String (listener.getBoundPort()) + "/news/"; }
+    juce::String address() const
+    {
+        return "http://127.0.0.1:" + juce::String (listener.getBoundPort()) + "/news/";
+    }
 
     /** Waits (bounded) until a request has arrived and what this server sends has
         been sent; false when no request came.
@@ -62,7 +66,8 @@ public:
     bool waitForRequest()
     {
         std::unique_lock<std::mutex> lock (mutex);
-        return handled.wait_for (lock, std::chrono::seconds (20), [this] { return numHandled > 0; });
+        return handled.wait_for (lock, std::chrono::seconds (20), [this]
+                                 { return numHandled > 0; });
     }
 
     std::vector<std::string> requests() const

@@ -27,9 +27,9 @@ class TemporaryHomeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-       #if ! (JUCE_LINUX || JUCE_BSD)
+#if ! (JUCE_LINUX || JUCE_BSD)
         GTEST_SKIP() << "the base folder follows HOME only on Linux";
-       #else
+#else
         auto pattern = std::filesystem::temp_directory_path().string() + "/wrendle-home-XXXXXX";
 
         if (::mkdtemp (pattern.data()) == nullptr)
@@ -41,12 +41,12 @@ protected:
             previousHome = previous;
 
         ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-       #endif
+#endif
     }
 
     void TearDown() override
     {
-       #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
         if (previousHome.has_value())
             ::setenv ("HOME", previousHome->c_str(), 1);
         else
@@ -54,13 +54,25 @@ protected:
 
         if (home != juce::File())
             home.deleteRecursively();
-       #endif
+#endif
     }
 
-    juce::File base() const { return home.getChildFile (".local/share/Kestrivane"); }
-    juce::File productSettingsFile() const { return base().getChildFile ("Settings/WrendleFold.kvs"); }
-    juce::File makerSettingsFile() const { return base().getChildFile ("Settings/Kestrivane.kvs"); }
-    juce::File presetsFolder() const { return base().getChildFile ("Presets/WrendleFold"); }
+    juce::File base() const
+    {
+        return home.getChildFile (".local/share/Kestrivane");
+    }
+    juce::File productSettingsFile() const
+    {
+        return base().getChildFile ("Settings/WrendleFold.kvs");
+    }
+    juce::File makerSettingsFile() const
+    {
+        return base().getChildFile ("Settings/Kestrivane.kvs");
+    }
+    juce::File presetsFolder() const
+    {
+        return base().getChildFile ("Presets/WrendleFold");
+    }
 
     static void writeText (const juce::File& file, const juce::String& text)
     {

@@ -57,9 +57,12 @@ TestHost::TestHost()
         const auto found = offered.find (id);
         return found != offered.end() ? found->second : nullptr;
     };
-    host.request_restart = [] (const clap_host* h) { ++of (h).restartRequests; };
-    host.request_process = [] (const clap_host* h) { ++of (h).processRequests; };
-    host.request_callback = [] (const clap_host* h) { ++of (h).callbackRequests; };
+    host.request_restart = [] (const clap_host* h)
+    { ++of (h).restartRequests; };
+    host.request_process = [] (const clap_host* h)
+    { ++of (h).processRequests; };
+    host.request_callback = [] (const clap_host* h)
+    { ++of (h).callbackRequests; };
 
     logTable.log = [] (const clap_host* h, clap_log_severity severity, const char* text)
     {
@@ -68,12 +71,16 @@ TestHost::TestHost()
         self.lines.emplace_back (severity, text != nullptr ? text : "");
     };
 
-    threadCheckTable.is_main_thread = [] (const clap_host* h) { return of (h).mainThread.load(); };
-    threadCheckTable.is_audio_thread = [] (const clap_host* h) { return of (h).audioThread.load(); };
+    threadCheckTable.is_main_thread = [] (const clap_host* h)
+    { return of (h).mainThread.load(); };
+    threadCheckTable.is_audio_thread = [] (const clap_host* h)
+    { return of (h).audioThread.load(); };
 
-    paramsTable.rescan = [] (const clap_host* h, clap_param_rescan_flags flags) { of (h).rescans.push_back (flags); };
+    paramsTable.rescan = [] (const clap_host* h, clap_param_rescan_flags flags)
+    { of (h).rescans.push_back (flags); };
     paramsTable.clear = [] (const clap_host*, clap_id, clap_param_clear_flags) {};
-    paramsTable.request_flush = [] (const clap_host* h) { ++of (h).flushRequests; };
+    paramsTable.request_flush = [] (const clap_host* h)
+    { ++of (h).flushRequests; };
 
     latencyTable.changed = [] (const clap_host* h)
     {
@@ -83,7 +90,8 @@ TestHost::TestHost()
         if (self.onLatencyChanged)
             self.onLatencyChanged();
     };
-    stateTable.mark_dirty = [] (const clap_host* h) { ++of (h).stateDirtyMarks; };
+    stateTable.mark_dirty = [] (const clap_host* h)
+    { ++of (h).stateDirtyMarks; };
 
     guiTable.resize_hints_changed = [] (const clap_host*) {};
     guiTable.request_resize = [] (const clap_host* h, uint32_t w, uint32_t hgt)
@@ -91,8 +99,10 @@ TestHost::TestHost()
         of (h).resizeRequests.emplace_back (w, hgt);
         return true;
     };
-    guiTable.request_show = [] (const clap_host*) { return false; };
-    guiTable.request_hide = [] (const clap_host*) { return false; };
+    guiTable.request_show = [] (const clap_host*)
+    { return false; };
+    guiTable.request_hide = [] (const clap_host*)
+    { return false; };
     guiTable.closed = [] (const clap_host*, bool) {};
 
     trackInfoTable.get = [] (const clap_host* h, clap_track_info_t* info)
@@ -118,7 +128,8 @@ TestHost::TestHost()
         of (h).performed.emplace_back (*target, action);
         return true;
     };
-    contextMenuTable.can_popup = [] (const clap_host* h) { return of (h).canPopup; };
+    contextMenuTable.can_popup = [] (const clap_host* h)
+    { return of (h).canPopup; };
     contextMenuTable.popup = [] (const clap_host* h, const clap_context_menu_target_t* target, int32_t, int32_t, int32_t)
     {
         of (h).popups.push_back (*target);
@@ -145,7 +156,8 @@ TestHost::TestHost()
     {
         auto& timers = of (h).timers;
         const auto before = timers.size();
-        timers.erase (std::remove_if (timers.begin(), timers.end(), [id] (const Timer& t) { return t.id == id; }),
+        timers.erase (std::remove_if (timers.begin(), timers.end(), [id] (const Timer& t)
+                                      { return t.id == id; }),
                       timers.end());
         return timers.size() != before;
     };
@@ -224,7 +236,8 @@ bool TestHost::serviceCallbacks (const clap_plugin* plugin)
 InputEvents::InputEvents()
 {
     record.ctx = this;
-    record.size = [] (const clap_input_events* l) { return (uint32_t) static_cast<const InputEvents*> (l->ctx)->storage.size(); };
+    record.size = [] (const clap_input_events* l)
+    { return (uint32_t) static_cast<const InputEvents*> (l->ctx)->storage.size(); };
     record.get = [] (const clap_input_events* l, uint32_t i) -> const clap_event_header*
     {
         const auto& storage = static_cast<const InputEvents*> (l->ctx)->storage;
@@ -378,7 +391,8 @@ MemoryOutStream::MemoryOutStream()
     };
 }
 
-MemoryInStream::MemoryInStream (std::vector<uint8_t> data) : bytes (std::move (data))
+MemoryInStream::MemoryInStream (std::vector<uint8_t> data)
+    : bytes (std::move (data))
 {
     record.ctx = this;
     record.read = [] (const clap_istream* s, void* buffer, uint64_t size) -> int64_t
@@ -403,11 +417,14 @@ MemoryInStream::MemoryInStream (std::vector<uint8_t> data) : bytes (std::move (d
 //==============================================================================
 namespace
 {
-    /** JUCE leaves X error handling to the host when it runs inside one, and Xlib's default
-        handler ends the process. Like real hosts, this one logs nothing and carries on: the
-        errors seen here (a window manager's atoms missing on a bare virtual display) are
-        harmless. */
-    int tolerateXError (Display*, XErrorEvent*) { return 0; }
+/** JUCE leaves X error handling to the host when it runs inside one, and Xlib's default
+    handler ends the process. Like real hosts, this one logs nothing and carries on: the
+    errors seen here (a window manager's atoms missing on a bare virtual display) are
+    harmless. */
+int tolerateXError (Display*, XErrorEvent*)
+{
+    return 0;
+}
 } // namespace
 
 bool displayIsAvailable()

@@ -95,8 +95,16 @@ public:
 
     /** Tests run on one thread and take the roles in turn: the thread checks then answer
         as the host's audio thread, or as its main thread again. */
-    void actAsAudioThread() noexcept { mainThread = false; audioThread = true; }
-    void actAsMainThread() noexcept { audioThread = false; mainThread = true; }
+    void actAsAudioThread() noexcept
+    {
+        mainThread = false;
+        audioThread = true;
+    }
+    void actAsMainThread() noexcept
+    {
+        audioThread = false;
+        mainThread = true;
+    }
 
     std::atomic<int> callbackRequests { 0 };
     std::atomic<int> flushRequests { 0 };
@@ -242,9 +250,9 @@ public:
     MemoryOutStream();
 
     std::vector<uint8_t> bytes;
-    int64_t maxBytesPerWrite = -1;   ///< -1: take everything offered
+    int64_t maxBytesPerWrite = -1;    ///< -1: take everything offered
     int zeroWritesBeforeProgress = 0; ///< answer 0 this many times first (-1: always)
-    int64_t failAfterBytes = -1;     ///< answer -1 once this many bytes are in
+    int64_t failAfterBytes = -1;      ///< answer -1 once this many bytes are in
     int writeCalls = 0;
 
     const clap_ostream* stream() const noexcept { return &record; }
@@ -301,7 +309,9 @@ std::string readCapturedStdout (void (*fn) (void*), void* context);
 template <typename Fn>
 std::string captureStdout (Fn&& fn)
 {
-    return readCapturedStdout ([] (void* c) { (*static_cast<Fn*> (c)) (); }, &fn);
+    return readCapturedStdout ([] (void* c)
+                               { (*static_cast<Fn*> (c))(); },
+                               &fn);
 }
 
 template <typename Table>

@@ -3,7 +3,6 @@
    linear gain 0..4, text in dB), 16 samples of latency made by a real delay
    line, and a reported tail of 32 samples. */
 
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sndfile.h>
@@ -19,7 +18,7 @@
 #include <vector>
 
 #if ! defined(_WIN32)
-    #include <sys/wait.h>
+#include <sys/wait.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -317,7 +316,10 @@ struct RenderCase
     int expectedTailFrames;
 };
 
-void PrintTo (const RenderCase& test, std::ostream* out) { *out << test.description; }
+void PrintTo (const RenderCase& test, std::ostream* out)
+{
+    *out << test.description;
+}
 
 class WrendleHostRender : public ::testing::TestWithParam<RenderCase>
 {
@@ -387,7 +389,8 @@ INSTANTIATE_TEST_SUITE_P (
         RenderCase { "OneBlockForTheWholeFile", { "--block", "4096" }, 2, 1.0, fixtureTailSamples },
         RenderCase { "ZeroTailEndsWithTheInput", { "--tail", "0" }, 2, 1.0, 0 },
         RenderCase { "TailInSecondsAddsFrames", { "--tail", "0.01", "--block", "64" }, 2, 1.0, 480 }),
-    [] (const ::testing::TestParamInfo<RenderCase>& info) { return std::string (info.param.description); });
+    [] (const ::testing::TestParamInfo<RenderCase>& info)
+    { return std::string (info.param.description); });
 
 TEST (WrendleHostRenderSummary, ReportsPeakLevelsInAndOutInDecibels)
 {
@@ -430,7 +433,10 @@ struct FailureCase
     const char* expectedMessage;
 };
 
-void PrintTo (const FailureCase& test, std::ostream* out) { *out << test.description; }
+void PrintTo (const FailureCase& test, std::ostream* out)
+{
+    *out << test.description;
+}
 
 class WrendleHostFailure : public ::testing::TestWithParam<FailureCase>
 {
@@ -480,20 +486,16 @@ INSTANTIATE_TEST_SUITE_P (
         FailureCase { "MissingModule", { "info", "/nonexistent/folder/Nothing.clap" }, "no such file" },
         FailureCase { "LibraryWithoutClapEntry", { "info", FIXTURE_NO_ENTRY_MODULE }, "exports no clap_entry" },
         FailureCase { "EntryInitReturnsFalse", { "info", FIXTURE_INIT_FAILS_MODULE }, "refused to initialise" },
-        FailureCase { "UnknownPluginId", { "info", FIXTURE_MODULE, "--id", "no.such.plugin" },
-                      "no plug-in with id 'no.such.plugin' (it offers: test.wrendle-host.gain," },
-        FailureCase { "RenderWithUnknownPluginId", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "no.such.plugin" },
-                      "no plug-in with id 'no.such.plugin'" },
-        FailureCase { "InfoWhenActivationFails", { "info", FIXTURE_MODULE, "--id", "test.wrendle-host.activate-fails" },
-                      "failed to activate" },
-        FailureCase { "RenderWhenActivationFails", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.activate-fails" },
-                      "failed to activate" },
-        FailureCase { "ProcessReturnsError", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.process-fails" },
-                      "CLAP_PROCESS_ERROR" },
+        FailureCase { "UnknownPluginId", { "info", FIXTURE_MODULE, "--id", "no.such.plugin" }, "no plug-in with id 'no.such.plugin' (it offers: test.wrendle-host.gain," },
+        FailureCase { "RenderWithUnknownPluginId", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "no.such.plugin" }, "no plug-in with id 'no.such.plugin'" },
+        FailureCase { "InfoWhenActivationFails", { "info", FIXTURE_MODULE, "--id", "test.wrendle-host.activate-fails" }, "failed to activate" },
+        FailureCase { "RenderWhenActivationFails", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.activate-fails" }, "failed to activate" },
+        FailureCase { "ProcessReturnsError", { "render", FIXTURE_MODULE, "IN", "OUT", "--id", "test.wrendle-host.process-fails" }, "CLAP_PROCESS_ERROR" },
         FailureCase { "InputIsNotAudio", { "render", FIXTURE_MODULE, "TEXT", "OUT" }, "cannot read" },
         FailureCase { "InputIsMissing", { "render", FIXTURE_MODULE, "/nonexistent/in.wav", "OUT" }, "cannot read" },
         FailureCase { "RenderWithMissingModule", { "render", "/nonexistent/Nothing.clap", "IN", "OUT" }, "no such file" }),
-    [] (const ::testing::TestParamInfo<FailureCase>& info) { return std::string (info.param.description); });
+    [] (const ::testing::TestParamInfo<FailureCase>& info)
+    { return std::string (info.param.description); });
 
 //==============================================================================
 struct UsageCase
@@ -504,7 +506,10 @@ struct UsageCase
     bool printsUsage;
 };
 
-void PrintTo (const UsageCase& test, std::ostream* out) { *out << test.description; }
+void PrintTo (const UsageCase& test, std::ostream* out)
+{
+    *out << test.description;
+}
 
 class WrendleHostUsage : public ::testing::TestWithParam<UsageCase>
 {
@@ -519,7 +524,8 @@ TEST_P (WrendleHostUsage, ExitsWithCodeOneAndSaysWhy)
     std::vector<std::string> arguments;
 
     for (const auto& argument : test.arguments)
-        arguments.push_back (argument == "IN" ? (folder / "in.wav").string() : argument == "OUT" ? (folder / "out.wav").string() : argument);
+        arguments.push_back (argument == "IN" ? (folder / "in.wav").string() : argument == "OUT" ? (folder / "out.wav").string()
+                                                                                                 : argument);
 
     const auto result = runTool (arguments, folder);
 
@@ -540,12 +546,9 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "BlockOfZeroFrames", { "render", FIXTURE_MODULE, "IN", "OUT", "--block", "0" }, "--block", true },
         UsageCase { "NegativeTail", { "render", FIXTURE_MODULE, "IN", "OUT", "--tail", "-1" }, "--tail", true },
         UsageCase { "SetWithoutValue", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain" }, "NAME=VALUE", true },
-        UsageCase { "UnknownParameter", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Drive=1" },
-                    "no parameter named 'Drive'", false },
-        UsageCase { "NumberOutsideTheRange", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=9" },
-                    "outside the range 0 .. 4", false },
-        UsageCase { "TextThePluginCannotRead", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=loud" },
-                    "cannot read 'loud'", false },
+        UsageCase { "UnknownParameter", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Drive=1" }, "no parameter named 'Drive'", false },
+        UsageCase { "NumberOutsideTheRange", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=9" }, "outside the range 0 .. 4", false },
+        UsageCase { "TextThePluginCannotRead", { "render", FIXTURE_MODULE, "IN", "OUT", "--set", "Gain=loud" }, "cannot read 'loud'", false },
         UsageCase { "CheckWithoutModule", { "check" }, "check needs exactly one PATH", true },
         UsageCase { "CheckWithUnknownOption", { "check", FIXTURE_MODULE, "--quick" }, "unknown option '--quick'", true },
         UsageCase { "GenerateWithoutFile", { "generate" }, "generate needs exactly one OUT.wav", true },
@@ -553,7 +556,8 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "GuiWithoutModule", { "gui" }, "gui needs exactly one PATH", true },
         UsageCase { "GuiForNoTime", { "gui", FIXTURE_MODULE, "--seconds", "0" }, "--seconds", true },
         UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true }),
-    [] (const ::testing::TestParamInfo<UsageCase>& info) { return std::string (info.param.description); });
+    [] (const ::testing::TestParamInfo<UsageCase>& info)
+    { return std::string (info.param.description); });
 
 TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
 {
@@ -597,7 +601,8 @@ TEST (WrendleHostCheck, RunsEveryStepOnAPlainPluginAndShowsWhatItLogs)
                              "GUI create, size and destroy", "destroy", "destroy while still active" };
 
     for (const auto* title : titles)
-        EXPECT_FALSE (stepOf (result.out, title).empty()) << title << "\n" << result.out;
+        EXPECT_FALSE (stepOf (result.out, title).empty()) << title << "\n"
+                                                          << result.out;
 
     EXPECT_TRUE (contains (stepOf (result.out, "state save and load round trip"), "skipped: the plug-in offers no clap.state"))
         << result.out;
@@ -656,7 +661,8 @@ TEST (WrendleHostCheck, ShowsTheShippedPluginsReportsOfEachHostMistake)
     EXPECT_TRUE (contains (stepOf (result.out, "destroy while still active"),
                            "log (host misbehaving): host forgot to deactivate the plugin before destroying it"))
         << result.out;
-    EXPECT_FALSE (contains (stepOf (result.out, "destroy"), "log (")) << "a clean destroy reports nothing\n" << result.out;
+    EXPECT_FALSE (contains (stepOf (result.out, "destroy"), "log (")) << "a clean destroy reports nothing\n"
+                                                                      << result.out;
 
     const auto gui = stepOf (result.out, "GUI create, size and destroy");
 

@@ -28,7 +28,10 @@ namespace
 /** A bare processor that owns the plug-in's sixteen parameters. */
 struct ParameterHost final : orvel::ParameterOnlyProcessor
 {
-    ParameterHost() { params.createAndAdd (*this, [] (const juce::String&, float) {}); }
+    ParameterHost()
+    {
+        params.createAndAdd (*this, [] (const juce::String&, float) {});
+    }
 
     juce::RangedAudioParameter* find (const juce::String& name) const
     {

@@ -18,8 +18,8 @@ namespace
     constexpr int previewSizePx = 960;
     constexpr int sheetWidthPx = 2040;
     constexpr int marginPx = 40;
-    const juce::Colour sheetColour{ 0xff505356 };
-    const juce::Colour captionColour{ 0xffe6e6e6 };
+    const juce::Colour sheetColour { 0xff505356 };
+    const juce::Colour captionColour { 0xffe6e6e6 };
 
     struct Fonts
     {
@@ -37,7 +37,7 @@ namespace
     juce::Typeface::Ptr loadTypeface (const juce::File& file)
     {
         juce::MemoryBlock data;
-        if (!file.loadFileAsData (data) || data.isEmpty())
+        if (! file.loadFileAsData (data) || data.isEmpty())
             return nullptr;
         return juce::Typeface::createSystemTypefaceFor (data.getData(), data.getSize());
     }
@@ -71,8 +71,12 @@ namespace
         static juce::Image knobAt (const juce::String& name, float value)
         {
             static const std::map<juce::String, KnobStyle (*)()> styles {
-                { "big_knob", bigKnobStyle },     { "white_knob", whiteKnobStyle }, { "white_knob_unipolar", whiteKnobUnipolarStyle },
-                { "small_knob", smallKnobStyle }, { "small_knob2", smallKnob2Style }, { "tiny_knob", tinyKnobStyle },
+                { "big_knob", bigKnobStyle },
+                { "white_knob", whiteKnobStyle },
+                { "white_knob_unipolar", whiteKnobUnipolarStyle },
+                { "small_knob", smallKnobStyle },
+                { "small_knob2", smallKnob2Style },
+                { "tiny_knob", tinyKnobStyle },
             };
             return renderKnobFrame (styles.at (name)(), value);
         }

@@ -320,7 +320,8 @@ struct KnobFrames::Painter : KnobPainter
     using KnobPainter::KnobPainter;
 };
 
-KnobFrames::KnobFrames (const KnobStyle& style) : painter (std::make_unique<Painter> (style)), framePx (style.framePx) {}
+KnobFrames::KnobFrames (const KnobStyle& style)
+    : painter (std::make_unique<Painter> (style)), framePx (style.framePx) {}
 
 KnobFrames::~KnobFrames() = default;
 

@@ -25,7 +25,7 @@ bool writePng (const juce::Image& image, const juce::File& target)
 {
     juce::MemoryOutputStream encoded;
     juce::PNGImageFormat png;
-    if (!png.writeImageToStream (image, encoded))
+    if (! png.writeImageToStream (image, encoded))
         return false;
 
     juce::MemoryBlock existing;
@@ -39,7 +39,7 @@ bool writePng (const juce::Image& image, const juce::File& target)
         if (stream == nullptr || stream->failedToOpen())
             return false;
 
-        if (!stream->write (encoded.getData(), encoded.getDataSize()))
+        if (! stream->write (encoded.getData(), encoded.getDataSize()))
             return false;
 
         stream->flush();
@@ -52,7 +52,7 @@ bool writePng (const juce::Image& image, const juce::File& target)
 
 int renderSkin (const juce::File& folder)
 {
-    if (!folder.createDirectory())
+    if (! folder.createDirectory())
     {
         std::cerr << "cannot create " << folder.getFullPathName() << "\n";
         return 1;
@@ -71,7 +71,7 @@ int renderSkin (const juce::File& folder)
             return 1;
         }
 
-        if (!writePng (image, folder.getChildFile (entry.fileName)))
+        if (! writePng (image, folder.getChildFile (entry.fileName)))
         {
             std::cerr << "cannot write " << folder.getChildFile (entry.fileName).getFullPathName() << "\n";
             return 1;
@@ -95,7 +95,7 @@ int main (int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         args.add (juce::String::fromUTF8 (argv[i]));
 
-    if (args.size() == 1 && !args[0].startsWith ("--"))
+    if (args.size() == 1 && ! args[0].startsWith ("--"))
         return renderSkin (juce::File::getCurrentWorkingDirectory().getChildFile (args[0]));
 
     if (args.size() >= 2 && args[0] == "--contact-sheet" && args.size() % 2 == 0)
@@ -117,14 +117,14 @@ int main (int argc, char* argv[])
                 return usage();
         }
 
-        if (windowFile != juce::File() && !writePng (skin::renderWindowPreview (options), windowFile))
+        if (windowFile != juce::File() && ! writePng (skin::renderWindowPreview (options), windowFile))
         {
             std::cerr << "cannot write " << windowFile.getFullPathName() << "\n";
             return 1;
         }
 
         const auto sheet = skin::renderContactSheet (options);
-        if (!writePng (sheet, options.target))
+        if (! writePng (sheet, options.target))
         {
             std::cerr << "cannot write " << options.target.getFullPathName() << "\n";
             return 1;

@@ -35,12 +35,12 @@ constexpr int windowWidth = 480;
 constexpr int windowHeight = 460;
 constexpr float topBarHeight = 46.0f;
 
-inline const juce::Rectangle<float> monitorFrameArea{ 51.0f, 78.0f, 116.0f, 120.0f };
-inline const juce::Rectangle<float> monitorArea{ 66.0f, 93.0f, 88.0f, 88.0f };
-inline const juce::Rectangle<float> knobRowPanel{ 60.0f, 230.0f, 358.0f, 124.0f };
-inline const juce::Rectangle<float> faceplateBorder{ 5.0f, 52.0f, 470.0f, 403.0f };
+inline const juce::Rectangle<float> monitorFrameArea { 51.0f, 78.0f, 116.0f, 120.0f };
+inline const juce::Rectangle<float> monitorArea { 66.0f, 93.0f, 88.0f, 88.0f };
+inline const juce::Rectangle<float> knobRowPanel { 60.0f, 230.0f, 358.0f, 124.0f };
+inline const juce::Rectangle<float> faceplateBorder { 5.0f, 52.0f, 470.0f, 403.0f };
 
-inline const std::array<juce::Point<float>, 4> screwCentres{ {
+inline const std::array<juce::Point<float>, 4> screwCentres { {
     { 14.0f, 61.0f },
     { 466.0f, 61.0f },
     { 14.0f, 437.0f },

@@ -56,18 +56,23 @@ public:
         logTable.log = [] (const clap_host_t* h, clap_log_severity severity, const char* text)
         { of (h).lines.push_back ({ severity, text }); };
 
-        threadCheckTable.is_main_thread = [] (const clap_host_t* h) { return of (h).mainThread; };
-        threadCheckTable.is_audio_thread = [] (const clap_host_t* h) { return of (h).audioThread; };
+        threadCheckTable.is_main_thread = [] (const clap_host_t* h)
+        { return of (h).mainThread; };
+        threadCheckTable.is_audio_thread = [] (const clap_host_t* h)
+        { return of (h).audioThread; };
 
-        latencyTable.changed = [] (const clap_host_t* h) { of (h).hostCalls.emplace_back ("latency.changed"); };
+        latencyTable.changed = [] (const clap_host_t* h)
+        { of (h).hostCalls.emplace_back ("latency.changed"); };
 
         paramsTable.rescan = [] (const clap_host_t* h, clap_param_rescan_flags flags)
         { of (h).hostCalls.push_back ("params.rescan " + std::to_string (flags)); };
         paramsTable.clear = [] (const clap_host_t* h, clap_id, clap_param_clear_flags)
         { of (h).hostCalls.emplace_back ("params.clear"); };
-        paramsTable.request_flush = [] (const clap_host_t* h) { of (h).hostCalls.emplace_back ("params.request_flush"); };
+        paramsTable.request_flush = [] (const clap_host_t* h)
+        { of (h).hostCalls.emplace_back ("params.request_flush"); };
 
-        stateTable.mark_dirty = [] (const clap_host_t* h) { of (h).hostCalls.emplace_back ("state.mark_dirty"); };
+        stateTable.mark_dirty = [] (const clap_host_t* h)
+        { of (h).hostCalls.emplace_back ("state.mark_dirty"); };
 
         trackInfoTable.get = [] (const clap_host_t* h, clap_track_info_t*)
         {

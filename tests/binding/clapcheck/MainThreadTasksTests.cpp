@@ -8,110 +8,119 @@ namespace clapcheck::test
 namespace
 {
 
-/** Without a thread-check table the plug-in cannot know its thread, so every task is queued. */
-class ClapcheckMainThreadTasks : public PluginFixture
-{
-public:
-    void SetUp() override
+    /** Without a thread-check table the plug-in cannot know its thread, so every task is queued. */
+    class ClapcheckMainThreadTasks : public PluginFixture
     {
-        PluginFixture::SetUp();
-        host.withdraw (CLAP_EXT_THREAD_CHECK);
-        reach (Stage::initialised);
+    public:
+        void SetUp() override
+        {
+            PluginFixture::SetUp();
+            host.withdraw (CLAP_EXT_THREAD_CHECK);
+            reach (Stage::initialised);
+        }
+
+        std::vector<std::string> order;
+    };
+
+    TEST_F (ClapcheckMainThreadTasks, QueuedTasksRunOldestFirstBeforeThePluginsOwnMainThreadCallback)
+    {
+        probe->scheduleOnMainThread ([this]
+                                     { order.emplace_back ("A"); });
+        probe->scheduleOnMainThread ([this]
+                                     { order.emplace_back ("B"); });
+        EXPECT_TRUE (order.empty());
+        EXPECT_EQ (host.callbackRequests.load(), 2);
+
+        plugin->on_main_thread (plugin);
+
+        EXPECT_EQ (order, (std::vector<std::string> { "A", "B" }));
+        EXPECT_EQ (journal.calls, std::vector<std::string> { "onMainThread" });
     }
 
-    std::vector<std::string> order;
-};
-
-TEST_F (ClapcheckMainThreadTasks, QueuedTasksRunOldestFirstBeforeThePluginsOwnMainThreadCallback)
-{
-    probe->scheduleOnMainThread ([this] { order.emplace_back ("A"); });
-    probe->scheduleOnMainThread ([this] { order.emplace_back ("B"); });
-    EXPECT_TRUE (order.empty());
-    EXPECT_EQ (host.callbackRequests.load(), 2);
-
-    plugin->on_main_thread (plugin);
-
-    EXPECT_EQ (order, (std::vector<std::string> { "A", "B" }));
-    EXPECT_EQ (journal.calls, std::vector<std::string> { "onMainThread" });
-}
-
-TEST_F (ClapcheckMainThreadTasks, ATaskQueuedWhileTheQueueDrainsRunsInTheSamePass)
-{
-    probe->scheduleOnMainThread (
-        [this]
-        {
-            order.emplace_back ("A");
-            probe->scheduleOnMainThread ([this] { order.emplace_back ("C"); });
-        });
-    probe->scheduleOnMainThread ([this] { order.emplace_back ("B"); });
-
-    probe->runCallbacksOnMainThread();
-
-    EXPECT_EQ (order, (std::vector<std::string> { "A", "B", "C" }));
-}
-
-TEST_F (ClapcheckMainThreadTasks, AHostThatCallsBackSynchronouslyFromRequestCallbackDoesNotDeadlock)
-{
-    host.onCallbackRequest = [this] { plugin->on_main_thread (plugin); };
-
-    probe->scheduleOnMainThread ([this] { order.emplace_back ("A"); });
-
-    EXPECT_EQ (order, std::vector<std::string> { "A" });
-}
-
-TEST_F (ClapcheckMainThreadTasks, TasksQueuedFromOtherThreadsAllRunOnTheNextCallback)
-{
-    std::atomic<int> ran { 0 };
-    std::vector<std::thread> threads;
-
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back (
-            [this, &ran]
+    TEST_F (ClapcheckMainThreadTasks, ATaskQueuedWhileTheQueueDrainsRunsInTheSamePass)
+    {
+        probe->scheduleOnMainThread (
+            [this]
             {
-                for (int i = 0; i < 100; ++i)
-                    probe->scheduleOnMainThread ([&ran] { ++ran; });
+                order.emplace_back ("A");
+                probe->scheduleOnMainThread ([this]
+                                             { order.emplace_back ("C"); });
             });
+        probe->scheduleOnMainThread ([this]
+                                     { order.emplace_back ("B"); });
 
-    for (auto& thread : threads)
-        thread.join();
+        probe->runCallbacksOnMainThread();
 
-    plugin->on_main_thread (plugin);
+        EXPECT_EQ (order, (std::vector<std::string> { "A", "B", "C" }));
+    }
 
-    EXPECT_EQ (ran.load(), 400);
-}
+    TEST_F (ClapcheckMainThreadTasks, AHostThatCallsBackSynchronouslyFromRequestCallbackDoesNotDeadlock)
+    {
+        host.onCallbackRequest = [this]
+        { plugin->on_main_thread (plugin); };
 
-//==============================================================================
-using ClapcheckScheduling = PluginFixture;
+        probe->scheduleOnMainThread ([this]
+                                     { order.emplace_back ("A"); });
 
-TEST_F (ClapcheckScheduling, ATaskScheduledOnTheMainThreadRunsAtOnceWithoutAskingTheHost)
-{
-    reach (Stage::initialised);
-    bool ran = false;
+        EXPECT_EQ (order, std::vector<std::string> { "A" });
+    }
 
-    probe->scheduleOnMainThread ([&ran] { ran = true; });
+    TEST_F (ClapcheckMainThreadTasks, TasksQueuedFromOtherThreadsAllRunOnTheNextCallback)
+    {
+        std::atomic<int> ran { 0 };
+        std::vector<std::thread> threads;
 
-    EXPECT_TRUE (ran);
-    EXPECT_EQ (host.callbackRequests.load(), 0);
-}
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back (
+                [this, &ran]
+                {
+                    for (int i = 0; i < 100; ++i)
+                        probe->scheduleOnMainThread ([&ran]
+                                                     { ++ran; });
+                });
 
-TEST_F (ClapcheckScheduling, RunningCallbacksOffTheMainThreadReportsAndKeepsTheTasksForLater)
-{
-    reach (Stage::initialised);
-    host.mainThread = false;
-    bool ran = false;
-    probe->scheduleOnMainThread ([&ran] { ran = true; });
+        for (auto& thread : threads)
+            thread.join();
 
-    probe->runCallbacksOnMainThread();
+        plugin->on_main_thread (plugin);
 
-    EXPECT_FALSE (ran);
-    EXPECT_EQ (host.texts(),
-               std::vector<std::string> { "plugin called runCallbacksOnMainThread(), but not on the main thread!" });
-    EXPECT_EQ (host.lines.front().severity, CLAP_LOG_PLUGIN_MISBEHAVING);
+        EXPECT_EQ (ran.load(), 400);
+    }
 
-    host.mainThread = true;
-    probe->runCallbacksOnMainThread();
-    EXPECT_TRUE (ran);
-}
+    //==============================================================================
+    using ClapcheckScheduling = PluginFixture;
+
+    TEST_F (ClapcheckScheduling, ATaskScheduledOnTheMainThreadRunsAtOnceWithoutAskingTheHost)
+    {
+        reach (Stage::initialised);
+        bool ran = false;
+
+        probe->scheduleOnMainThread ([&ran]
+                                     { ran = true; });
+
+        EXPECT_TRUE (ran);
+        EXPECT_EQ (host.callbackRequests.load(), 0);
+    }
+
+    TEST_F (ClapcheckScheduling, RunningCallbacksOffTheMainThreadReportsAndKeepsTheTasksForLater)
+    {
+        reach (Stage::initialised);
+        host.mainThread = false;
+        bool ran = false;
+        probe->scheduleOnMainThread ([&ran]
+                                     { ran = true; });
+
+        probe->runCallbacksOnMainThread();
+
+        EXPECT_FALSE (ran);
+        EXPECT_EQ (host.texts(),
+                   std::vector<std::string> { "plugin called runCallbacksOnMainThread(), but not on the main thread!" });
+        EXPECT_EQ (host.lines.front().severity, CLAP_LOG_PLUGIN_MISBEHAVING);
+
+        host.mainThread = true;
+        probe->runCallbacksOnMainThread();
+        EXPECT_TRUE (ran);
+    }
 
 } // namespace
 } // namespace clapcheck::test

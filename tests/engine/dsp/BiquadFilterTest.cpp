@@ -35,7 +35,7 @@ namespace
             double cutoffHz, sampleRate;
         };
 
-        for (const auto& c : { Case{ 1000.0, 48000.0 }, Case{ 20000.0, 44100.0 * 8 }, Case{ 3.0, 44100.0 } })
+        for (const auto& c : { Case { 1000.0, 48000.0 }, Case { 20000.0, 44100.0 * 8 }, Case { 3.0, 44100.0 } })
         {
             auto filter = preparedFilter (c.cutoffHz, c.sampleRate);
             ASSERT_FALSE (filter.isGliding());

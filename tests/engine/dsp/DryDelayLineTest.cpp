@@ -93,7 +93,7 @@ namespace
             float requested, expected;
         };
 
-        for (const auto& c : { Case{ -5.0f, 0.0f }, Case{ 1.0e9f, 131071.0f }, Case{ 12.0f, 12.0f } })
+        for (const auto& c : { Case { -5.0f, 0.0f }, Case { 1.0e9f, 131071.0f }, Case { 12.0f, 12.0f } })
         {
             DryDelayLine line;
             line.setDelayTargetSamples (c.requested);

@@ -41,14 +41,14 @@ namespace
     {
         // Without oversampling the path is the three all-passes alone; the wet
         // filters run at the same rate here.
-        for (auto [lowPassHz, highPassHz] : { std::pair{ 20000.0f, 20.0f }, std::pair{ 3000.0f, 200.0f }, std::pair{ 12000.0f, 1000.0f } })
+        for (auto [lowPassHz, highPassHz] : { std::pair { 20000.0f, 20.0f }, std::pair { 3000.0f, 200.0f }, std::pair { 12000.0f, 1000.0f } })
         {
             SCOPED_TRACE (juce::String (lowPassHz) + " / " + juce::String (highPassHz));
             StateVariableFilter lowPass, highPass, dcBlocker;
             lowPass.setMode (StateVariableFilter::lowPass);
             highPass.setMode (StateVariableFilter::highPass);
             dcBlocker.setMode (StateVariableFilter::highPass);
-            for (auto [filter, hz] : { std::pair{ &lowPass, lowPassHz }, std::pair{ &highPass, highPassHz }, std::pair{ &dcBlocker, 15.9f } })
+            for (auto [filter, hz] : { std::pair { &lowPass, lowPassHz }, std::pair { &highPass, highPassHz }, std::pair { &dcBlocker, 15.9f } })
             {
                 filter->setCutoffTargetHz (hz);
                 filter->prepare (sampleRate);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace orvel
 {

@@ -70,12 +70,12 @@ namespace
 
     INSTANTIATE_TEST_SUITE_P (Modes,
                               StateVariableFilterResponse,
-                              ::testing::Values (ResponseCase{ StateVariableFilter::lowPass, 1000.0f, 48000.0 },
-                                                 ResponseCase{ StateVariableFilter::lowPass, 20000.0f, 44100.0 * 4 },
-                                                 ResponseCase{ StateVariableFilter::highPass, 1000.0f, 48000.0 },
-                                                 ResponseCase{ StateVariableFilter::highPass, 20.0f, 44100.0 },
+                              ::testing::Values (ResponseCase { StateVariableFilter::lowPass, 1000.0f, 48000.0 },
+                                                 ResponseCase { StateVariableFilter::lowPass, 20000.0f, 44100.0 * 4 },
+                                                 ResponseCase { StateVariableFilter::highPass, 1000.0f, 48000.0 },
+                                                 ResponseCase { StateVariableFilter::highPass, 20.0f, 44100.0 },
                                                  // the DC blocker
-                                                 ResponseCase{ StateVariableFilter::highPass, 15.9f, 44100.0 * 16 }),
+                                                 ResponseCase { StateVariableFilter::highPass, 15.9f, 44100.0 * 16 }),
                               [] (const ::testing::TestParamInfo<ResponseCase>& info)
                               {
                                   const auto& c = info.param;

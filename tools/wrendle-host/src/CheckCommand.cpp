@@ -34,7 +34,10 @@ namespace
 {
     using Lines = std::vector<std::string>;
 
-    std::string yesNo (bool answer) { return answer ? "true" : "false"; }
+    std::string yesNo (bool answer)
+    {
+        return answer ? "true" : "false";
+    }
 
     std::string number (double value)
     {
@@ -86,7 +89,8 @@ namespace
     class StepRunner
     {
     public:
-        StepRunner (std::ostream& outToUse, Host& hostToUse) : out (outToUse), host (hostToUse) {}
+        StepRunner (std::ostream& outToUse, Host& hostToUse)
+            : out (outToUse), host (hostToUse) {}
 
         void run (const std::string& title, const std::function<Lines()>& action)
         {
@@ -124,9 +128,12 @@ namespace
             add (instance.readAudioPorts (true), frames, inputs);
             add (instance.readAudioPorts (false), frames, outputs);
 
-            inEvents.size = [] (const clap_input_events_t*) -> uint32_t { return 0; };
-            inEvents.get = [] (const clap_input_events_t*, uint32_t) -> const clap_event_header_t* { return nullptr; };
-            outEvents.try_push = [] (const clap_output_events_t*, const clap_event_header_t*) { return true; };
+            inEvents.size = [] (const clap_input_events_t*) -> uint32_t
+            { return 0; };
+            inEvents.get = [] (const clap_input_events_t*, uint32_t) -> const clap_event_header_t*
+            { return nullptr; };
+            outEvents.try_push = [] (const clap_output_events_t*, const clap_event_header_t*)
+            { return true; };
 
             block.frames_count = frames;
             block.steady_time = -1;
@@ -179,10 +186,12 @@ namespace
     /** One parameter-value event in an input list, and an output list that counts. */
     struct FlushEvents
     {
-        explicit FlushEvents (const clap_event_param_value_t& eventToSend) : event (eventToSend)
+        explicit FlushEvents (const clap_event_param_value_t& eventToSend)
+            : event (eventToSend)
         {
             in.ctx = this;
-            in.size = [] (const clap_input_events_t*) -> uint32_t { return 1; };
+            in.size = [] (const clap_input_events_t*) -> uint32_t
+            { return 1; };
             in.get = [] (const clap_input_events_t* list, uint32_t index) -> const clap_event_header_t*
             {
                 return index == 0 ? &static_cast<FlushEvents*> (list->ctx)->event.header : nullptr;
@@ -463,33 +472,30 @@ int runCheck (const CheckOptions& options, std::ostream& out)
     const auto maxFrames = options.maxBlockFrames;
 
     steps.run ("create and init", [&]
-    {
+               {
         instance = std::make_unique<PluginInstance> (module, host, descriptor);
-        return Lines { "created and initialised" };
-    });
+        return Lines { "created and initialised" }; });
 
     const auto& plugin = instance->get();
 
     steps.run ("activate twice without deactivating", [&]
-    {
+               {
         const auto first = plugin.activate (&plugin, rate, 1, maxFrames);
         const auto second = plugin.activate (&plugin, rate, 1, maxFrames);
-        return Lines { "activate at " + number (rate) + " Hz answered " + yesNo (first), "and again: " + yesNo (second) };
-    });
+        return Lines { "activate at " + number (rate) + " Hz answered " + yesNo (first), "and again: " + yesNo (second) }; });
 
     steps.run ("activate at another sample rate while active", [&]
-    {
+               {
         const auto answer = plugin.activate (&plugin, otherRate, 1, maxFrames);
         Lines lines { "activate at " + number (otherRate) + " Hz answered " + yesNo (answer) };
 
         if (const auto latency = instance->readLatencySamples())
             lines.push_back ("latency now " + std::to_string (*latency) + " samples");
 
-        return lines;
-    });
+        return lines; });
 
     steps.run ("process before start_processing", [&]
-    {
+               {
         SilentBlock block (*instance, std::min<uint32_t> (64, maxFrames));
         clap_process_status status = CLAP_PROCESS_ERROR;
         {
@@ -500,27 +506,27 @@ int runCheck (const CheckOptions& options, std::ostream& out)
         plugin.deactivate (&plugin);
         return Lines { "process answered " + std::to_string (status)
                            + (status == CLAP_PROCESS_ERROR ? " (CLAP_PROCESS_ERROR)" : " (expected CLAP_PROCESS_ERROR, 0)"),
-                       "deactivated" };
-    });
+                       "deactivated" }; });
 
-    steps.run ("state save and load round trip", [&] { return checkState (module, host, descriptor, *instance); });
-    steps.run ("parameter flush while inactive", [&] { return checkFlushWhileInactive (*instance); });
-    steps.run ("GUI create, size and destroy", [&] { return checkGui (options, *instance); });
+    steps.run ("state save and load round trip", [&]
+               { return checkState (module, host, descriptor, *instance); });
+    steps.run ("parameter flush while inactive", [&]
+               { return checkFlushWhileInactive (*instance); });
+    steps.run ("GUI create, size and destroy", [&]
+               { return checkGui (options, *instance); });
 
     steps.run ("destroy", [&]
-    {
+               {
         instance.reset();
-        return Lines { "destroyed" };
-    });
+        return Lines { "destroyed" }; });
 
     steps.run ("destroy while still active", [&]
-    {
+               {
         PluginInstance leftActive (module, host, descriptor);
         const auto& raw = leftActive.get();
         const auto activated = raw.activate (&raw, rate, 1, maxFrames);
         leftActive.destroyWithoutCleanup();
-        return Lines { "activated: " + yesNo (activated), "destroyed without deactivating" };
-    });
+        return Lines { "activated: " + yesNo (activated), "destroyed without deactivating" }; });
 
     out << "\nThe plug-in survived all " << steps.count() << " steps.\n";
     return exitOk;

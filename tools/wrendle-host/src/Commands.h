@@ -14,7 +14,7 @@ namespace wrendlehost
 struct CommonOptions
 {
     std::string modulePath;
-    std::string pluginId;      ///< empty: the module's first plug-in
+    std::string pluginId; ///< empty: the module's first plug-in
     bool showDebugLogs = false;
 };
 
@@ -33,9 +33,9 @@ struct RenderOptions : CommonOptions
     /** NAME=VALUE assignments in command-line order (later ones win). */
     std::vector<std::pair<std::string, std::string>> parameterSettings;
 
-    std::optional<double> sampleRateHz;  ///< default: the input file's rate
+    std::optional<double> sampleRateHz; ///< default: the input file's rate
     uint32_t blockFrames = 512;
-    std::optional<double> tailSeconds;   ///< default: the tail the plug-in reports
+    std::optional<double> tailSeconds; ///< default: the tail the plug-in reports
     bool allowProgress = true;
 };
 
@@ -49,9 +49,9 @@ struct CheckOptions : CommonOptions
 
 struct GuiOptions : CommonOptions
 {
-    std::optional<double> seconds;      ///< none: until the window is closed
-    std::string screenshotPath;         ///< empty: none
-    std::optional<double> scale;        ///< none: leave the plug-in's own
+    std::optional<double> seconds; ///< none: until the window is closed
+    std::string screenshotPath;    ///< empty: none
+    std::optional<double> scale;   ///< none: leave the plug-in's own
 };
 
 struct GenerateOptions

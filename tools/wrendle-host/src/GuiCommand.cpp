@@ -39,7 +39,10 @@ namespace
 
     /** X errors (a window the plug-in destroyed meanwhile, an atom a bare X server lacks)
         must not end the host, which Xlib's default handler would do. */
-    int tolerateXError (Display*, XErrorEvent*) { return 0; }
+    int tolerateXError (Display*, XErrorEvent*)
+    {
+        return 0;
+    }
 
     /** Our top-level window, which holds the plug-in's editor. */
     class HostWindow

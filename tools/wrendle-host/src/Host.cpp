@@ -44,14 +44,22 @@ const char* Host::severityName (clap_log_severity severity) noexcept
 {
     switch (severity)
     {
-        case CLAP_LOG_DEBUG:               return "debug";
-        case CLAP_LOG_INFO:                return "info";
-        case CLAP_LOG_WARNING:             return "warning";
-        case CLAP_LOG_ERROR:               return "error";
-        case CLAP_LOG_FATAL:               return "fatal";
-        case CLAP_LOG_HOST_MISBEHAVING:    return "host misbehaving";
-        case CLAP_LOG_PLUGIN_MISBEHAVING:  return "plug-in misbehaving";
-        default:                           return "log";
+        case CLAP_LOG_DEBUG:
+            return "debug";
+        case CLAP_LOG_INFO:
+            return "info";
+        case CLAP_LOG_WARNING:
+            return "warning";
+        case CLAP_LOG_ERROR:
+            return "error";
+        case CLAP_LOG_FATAL:
+            return "fatal";
+        case CLAP_LOG_HOST_MISBEHAVING:
+            return "host misbehaving";
+        case CLAP_LOG_PLUGIN_MISBEHAVING:
+            return "plug-in misbehaving";
+        default:
+            return "log";
     }
 }
 
@@ -128,12 +136,18 @@ const void* CLAP_ABI Host::getExtension (const clap_host_t* host, const char* ex
 
     const std::string id (extensionId);
 
-    if (id == CLAP_EXT_LOG)       return &logExtension;
-    if (id == CLAP_EXT_THREAD_CHECK)      return &threadCheckExtension;
-    if (id == CLAP_EXT_PARAMS)            return &paramsExtension;
-    if (id == CLAP_EXT_LATENCY)           return &latencyExtension;
-    if (id == CLAP_EXT_STATE)             return &stateExtension;
-    if (id == CLAP_EXT_TAIL)      return &tailExtension;
+    if (id == CLAP_EXT_LOG)
+        return &logExtension;
+    if (id == CLAP_EXT_THREAD_CHECK)
+        return &threadCheckExtension;
+    if (id == CLAP_EXT_PARAMS)
+        return &paramsExtension;
+    if (id == CLAP_EXT_LATENCY)
+        return &latencyExtension;
+    if (id == CLAP_EXT_STATE)
+        return &stateExtension;
+    if (id == CLAP_EXT_TAIL)
+        return &tailExtension;
 
     // "clap.gui" only for commands that show or size a window.
     if (id == CLAP_EXT_GUI)
@@ -177,7 +191,8 @@ bool CLAP_ABI Host::timerUnregister (const clap_host_t* host, clap_id timerId)
     if (self == nullptr || ! self->isMainThread())
         return false;
 
-    return eraseFirst (self->timers, [timerId] (const Timer& timer) { return timer.id == timerId; });
+    return eraseFirst (self->timers, [timerId] (const Timer& timer)
+                       { return timer.id == timerId; });
 }
 
 bool CLAP_ABI Host::fdRegister (const clap_host_t* host, int fd, clap_posix_fd_flags_t flags)
@@ -221,7 +236,8 @@ bool CLAP_ABI Host::fdUnregister (const clap_host_t* host, int fd)
     if (self == nullptr || ! self->isMainThread())
         return false;
 
-    return eraseFirst (self->watchedFds, [fd] (const WatchedFd& watched) { return watched.fd == fd; });
+    return eraseFirst (self->watchedFds, [fd] (const WatchedFd& watched)
+                       { return watched.fd == fd; });
 }
 
 void CLAP_ABI Host::requestRestart (const clap_host_t* host)

@@ -30,7 +30,13 @@ public:
     int exitCode;
 };
 
-inline HostError usageError (const std::string& message) { return HostError (exitUsage, message); }
-inline HostError failure (const std::string& message) { return HostError (exitFailure, message); }
+inline HostError usageError (const std::string& message)
+{
+    return HostError (exitUsage, message);
+}
+inline HostError failure (const std::string& message)
+{
+    return HostError (exitFailure, message);
+}
 
 } // namespace wrendlehost

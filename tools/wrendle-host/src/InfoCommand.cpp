@@ -139,7 +139,10 @@ namespace
         return result;
     }
 
-    std::string safe (const char* text) { return text != nullptr ? text : ""; }
+    std::string safe (const char* text)
+    {
+        return text != nullptr ? text : "";
+    }
 
     std::string versionText (const clap_version_t& v)
     {

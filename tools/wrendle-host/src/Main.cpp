@@ -147,7 +147,8 @@ namespace
     class ArgumentReader
     {
     public:
-        ArgumentReader (int argc, char** argv) : args (argv + 2, argv + argc) {}
+        ArgumentReader (int argc, char** argv)
+            : args (argv + 2, argv + argc) {}
 
         bool next()
         {
@@ -256,7 +257,7 @@ namespace
     {
         InfoOptions options;
         const auto positional = readArguments (argc, argv, "info", options, [&] (const std::string& name, ArgumentReader& reader)
-        {
+                                               {
             if (name == "--json")
                 options.json = true;
             else if (name == "--rate")
@@ -266,8 +267,7 @@ namespace
             else
                 return false;
 
-            return true;
-        });
+            return true; });
 
         if (positional.size() != 1)
             badArguments ("info needs exactly one PATH");
@@ -280,7 +280,7 @@ namespace
     {
         RenderOptions options;
         const auto positional = readArguments (argc, argv, "render", options, [&] (const std::string& name, ArgumentReader& reader)
-        {
+                                               {
             if (name == "--set")
             {
                 const auto assignment = reader.value();
@@ -317,8 +317,7 @@ namespace
                 return false;
             }
 
-            return true;
-        });
+            return true; });
 
         if (positional.size() != 3)
             badArguments ("render needs PATH, IN.wav and OUT.wav");
@@ -333,7 +332,7 @@ namespace
     {
         CheckOptions options;
         const auto positional = readArguments (argc, argv, "check", options, [&] (const std::string& name, ArgumentReader& reader)
-        {
+                                               {
             if (name == "--rate")
                 options.sampleRateHz = parseSampleRate (reader.value());
             else if (name == "--other-rate")
@@ -345,8 +344,7 @@ namespace
             else
                 return false;
 
-            return true;
-        });
+            return true; });
 
         if (positional.size() != 1)
             badArguments ("check needs exactly one PATH");
@@ -359,7 +357,7 @@ namespace
     {
         GenerateOptions options;
         const auto positional = readArguments (argc, argv, "generate", options, [&] (const std::string& name, ArgumentReader& reader)
-        {
+                                               {
             if (name == "--seconds")
                 options.seconds = parseSeconds (reader.value());
             else if (name == "--rate")
@@ -367,8 +365,7 @@ namespace
             else
                 return false;
 
-            return true;
-        });
+            return true; });
 
         if (positional.size() != 1)
             badArguments ("generate needs exactly one OUT.wav");
@@ -381,7 +378,7 @@ namespace
     {
         GuiOptions options;
         const auto positional = readArguments (argc, argv, "gui", options, [&] (const std::string& name, ArgumentReader& reader)
-        {
+                                               {
             if (name == "--seconds")
             {
                 options.seconds = parseSeconds (reader.value());
@@ -407,8 +404,7 @@ namespace
                 return false;
             }
 
-            return true;
-        });
+            return true; });
 
         if (positional.size() != 1)
             badArguments ("gui needs exactly one PATH");
@@ -436,7 +432,8 @@ namespace
 
         if (command == "--help" || command == "-h" || command == "help")
         {
-            std::cout << "wrendle-host " << WRENDLE_HOST_VERSION << ": a command-line CLAP host\n\n" << usageText << helpText;
+            std::cout << "wrendle-host " << WRENDLE_HOST_VERSION << ": a command-line CLAP host\n\n"
+                      << usageText << helpText;
             return exitOk;
         }
 
@@ -487,11 +484,11 @@ namespace
 
         try
         {
-            const auto code = command == "info"    ? runInfo (infoOptions, result)
-                            : command == "render"  ? runRender (renderOptions, result)
-                            : command == "check"   ? runCheck (checkOptions, result)
-                            : command == "gui"     ? runGui (guiOptions, result)
-                                                   : runGenerate (generateOptions, result);
+            const auto code = command == "info"     ? runInfo (infoOptions, result)
+                              : command == "render" ? runRender (renderOptions, result)
+                              : command == "check"  ? runCheck (checkOptions, result)
+                              : command == "gui"    ? runGui (guiOptions, result)
+                                                    : runGenerate (generateOptions, result);
             finish();
             return code;
         }

@@ -109,7 +109,8 @@ namespace
         if (matches.size() > 1)
             throw usageError ("the parameter name '" + name + "' is ambiguous" + hintToList (options));
 
-        if (! name.empty() && std::all_of (name.begin(), name.end(), [] (char c) { return std::isdigit (static_cast<unsigned char> (c)) != 0; }))
+        if (! name.empty() && std::all_of (name.begin(), name.end(), [] (char c)
+                                           { return std::isdigit (static_cast<unsigned char> (c)) != 0; }))
             for (const auto& p : parameters)
                 if (std::to_string (p.info.id) == name)
                     return p;

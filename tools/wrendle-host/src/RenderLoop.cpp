@@ -28,7 +28,8 @@ namespace
     class InterruptGuard
     {
     public:
-        InterruptGuard() : previous (std::signal (SIGINT, onInterrupt)) { interruptRequested = 0; }
+        InterruptGuard()
+            : previous (std::signal (SIGINT, onInterrupt)) { interruptRequested = 0; }
         ~InterruptGuard() { std::signal (SIGINT, previous); }
 
         InterruptGuard (const InterruptGuard&) = delete;
@@ -113,7 +114,8 @@ namespace
     class Transport
     {
     public:
-        explicit Transport (double sampleRateHz) : rateHz (sampleRateHz)
+        explicit Transport (double sampleRateHz)
+            : rateHz (sampleRateHz)
         {
             event.header.size = sizeof (event);
             event.header.space_id = CLAP_CORE_EVENT_SPACE_ID;

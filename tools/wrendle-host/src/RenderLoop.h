@@ -82,16 +82,14 @@ struct LevelMeter
     double rms() const noexcept { return samples > 0 ? std::sqrt (sumOfSquares / static_cast<double> (samples)) : 0.0; }
 };
 
-
 //==============================================================================
 enum class InputMapping
 {
-    direct,      ///< file channels = port channels
-    spreadMono,  ///< mono file into every port channel
-    mixToMono,   ///< stereo file averaged into a mono port
-    none,        ///< the plug-in has no audio input
+    direct,     ///< file channels = port channels
+    spreadMono, ///< mono file into every port channel
+    mixToMono,  ///< stereo file averaged into a mono port
+    none,       ///< the plug-in has no audio input
 };
-
 
 /** The opened input file and the rate the render runs at. */
 struct RenderSource

@@ -3,15 +3,15 @@
 #include <cstdio>
 
 #if defined(_WIN32)
-    #ifndef NOMINMAX
-        #define NOMINMAX
-    #endif
-    #include <io.h>
-    #include <process.h>
-    #include <windows.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <process.h>
+#include <windows.h>
 #else
-    #include <ctime>
-    #include <unistd.h>
+#include <ctime>
+#include <unistd.h>
 #endif
 
 namespace wrendlehost
@@ -58,13 +58,13 @@ long currentProcessId() noexcept
 }
 
 #if defined(_WIN32)
-    #define WRENDLE_HOST_DUP _dup
-    #define WRENDLE_HOST_DUP2 _dup2
-    #define WRENDLE_HOST_CLOSE _close
+#define WRENDLE_HOST_DUP _dup
+#define WRENDLE_HOST_DUP2 _dup2
+#define WRENDLE_HOST_CLOSE _close
 #else
-    #define WRENDLE_HOST_DUP dup
-    #define WRENDLE_HOST_DUP2 dup2
-    #define WRENDLE_HOST_CLOSE close
+#define WRENDLE_HOST_DUP dup
+#define WRENDLE_HOST_DUP2 dup2
+#define WRENDLE_HOST_CLOSE close
 #endif
 
 StdoutDiversion::StdoutDiversion() noexcept
