@@ -425,6 +425,21 @@ int tolerateXError (Display*, XErrorEvent*)
 {
     return 0;
 }
+/** A virtual display that many test processes share may refuse a connection for a
+    moment while it is busy; one refusal must not make a whole test executable think
+    there is no display. */
+Display* openDisplayPatiently()
+{
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
+        if (auto* display = XOpenDisplay (nullptr))
+            return display;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    }
+
+    return nullptr;
+}
 } // namespace
 
 bool displayIsAvailable()
@@ -438,7 +453,7 @@ bool displayIsAvailable()
         if (name == nullptr || *name == '\0')
             return false;
 
-        auto* display = XOpenDisplay (nullptr);
+        auto* display = openDisplayPatiently();
 
         if (display == nullptr)
             return false;
@@ -455,7 +470,7 @@ ParentWindow::ParentWindow()
     if (! displayIsAvailable())
         return;
 
-    auto* x = XOpenDisplay (nullptr);
+    auto* x = openDisplayPatiently();
 
     if (x == nullptr)
         return;
