@@ -3,7 +3,7 @@
 #include "editor/EmbeddedResources.h"
 #include "editor/OrvelLookAndFeel.h"
 
-#include <SkinPainters.h>
+#include "tools/skin-generator/SkinPainters.h"
 
 namespace orvel
 {
