@@ -9,8 +9,6 @@ namespace orvel
 {
 namespace
 {
-constexpr int popupTimerId = 0;
-
 juce::ComponentAnimator& bubbleAnimator()
 {
     return juce::Desktop::getInstance().getAnimator();
@@ -114,46 +112,6 @@ private:
 };
 
 //==============================================================================
-/** JUCE's bubble popup (display mode 1). */
-class OrvelKnob::PopupDisplayComponent : public juce::BubbleComponent
-{
-public:
-    explicit PopupDisplayComponent (OrvelKnob& ownerKnob) : owner (ownerKnob)
-    {
-        setAlwaysOnTop (true);
-        setInterceptsMouseClicks (false, false);
-        setAllowedPlacement (owner.popupPlacement > 0 ? owner.popupPlacement
-                                                      : owner.getLookAndFeel().getSliderPopupPlacement (owner));
-    }
-
-    void updateText (const juce::String& newText)
-    {
-        text = newText;
-        font = owner.getLookAndFeel().getSliderPopupFont (owner);
-        setPosition (&owner, owner.popupOffset.x, owner.popupOffset.y);
-        repaint();
-    }
-
-    void getContentSize (int& width, int& height) override
-    {
-        width = font.getStringWidth (text) + 18;
-        height = (int) (font.getHeight() * 1.6f);
-    }
-
-    void paintContent (juce::Graphics& g, int width, int height) override
-    {
-        g.setFont (font);
-        g.setColour (findColour (juce::TooltipWindow::textColourId));
-        g.drawFittedText (text, 0, 0, width, height, juce::Justification::centred, 1);
-    }
-
-private:
-    OrvelKnob& owner;
-    juce::String text;
-    juce::Font font;
-};
-
-//==============================================================================
 OrvelKnob::OrvelKnob()
 {
     setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
@@ -172,12 +130,10 @@ OrvelKnob::OrvelKnob()
 OrvelKnob::~OrvelKnob()
 {
     valueLabel.removeListener (this);
-    stopTimer (popupTimerId);
 
     // The bubbles live in the host; take them out before they are deleted.
     for (auto* bubble : { static_cast<juce::Component*> (valueBubble.get()),
-                          static_cast<juce::Component*> (editBubble.get()),
-                          static_cast<juce::Component*> (popupDisplay.get()) })
+                          static_cast<juce::Component*> (editBubble.get()) })
         if (bubble != nullptr)
             bubbleAnimator().cancelAnimation (bubble, false);
 }
@@ -420,22 +376,10 @@ void OrvelKnob::mouseDown (const juce::MouseEvent& event)
         return;
     }
 
-    if (displayMode == 2)
-    {
-        if (editable && editBubble != nullptr)
-            editBubble->startTimer (250);
+    if (editable && editBubble != nullptr)
+        editBubble->startTimer (250);
 
-        showValueBubble();
-    }
-    else if (displayMode == 1 && popupDisplay == nullptr)
-    {
-        if (auto* host = getBubbleHost())
-        {
-            popupDisplay = std::make_unique<PopupDisplayComponent> (*this);
-            host->addAndMakeVisible (*popupDisplay);
-            popupDisplay->updateText (getTextFromValue (getValue()));
-        }
-    }
+    showValueBubble();
 
     pressTurnsKnob = true;
     juce::Slider::mouseDown (e);
@@ -451,25 +395,18 @@ void OrvelKnob::mouseDrag (const juce::MouseEvent& event)
     mouseIsDown = true;
     juce::Slider::mouseDrag (e);
 
-    if (displayMode == 2)
+    if (! e.mods.isShiftDown())
     {
-        if (! e.mods.isShiftDown())
-        {
-            if (editBubble != nullptr)
-                editBubble->startTimer (150);
+        if (editBubble != nullptr)
+            editBubble->startTimer (150);
 
-            showValueBubble();
-        }
-
-        if (editBubble != nullptr && editBubble->isVisible())
-        {
-            editBubble->stopTimer();
-            fadeBubbleOut (*editBubble);
-        }
+        showValueBubble();
     }
-    else if (popupDisplay != nullptr)
+
+    if (editBubble != nullptr && editBubble->isVisible())
     {
-        popupDisplay->updateText (getTextFromValue (getValue()));
+        editBubble->stopTimer();
+        fadeBubbleOut (*editBubble);
     }
 }
 
@@ -493,12 +430,8 @@ void OrvelKnob::mouseDoubleClick (const juce::MouseEvent& e)
         return;
 
     juce::Slider::mouseDoubleClick (e);
-
-    if (displayMode == 2)
-    {
-        showValueBubble();
-        hideBubbles (600);
-    }
+    showValueBubble();
+    hideBubbles (600);
 }
 
 void OrvelKnob::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
@@ -528,15 +461,8 @@ void OrvelKnob::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWhee
         juce::Slider::mouseWheelMove (e, wheel);
     }
 
-    if (displayMode == 2)
-    {
-        showValueBubble();
-        hideBubbles (600);
-    }
-    else
-    {
-        hideBubbles (500);
-    }
+    showValueBubble();
+    hideBubbles (600);
 }
 
 void OrvelKnob::visibilityChanged()
@@ -565,15 +491,6 @@ void OrvelKnob::labelTextChanged (juce::Label* label)
 {
     if (label == &valueLabel && parameter != nullptr)
         setValue (parameter->getValueForText (valueLabel.getText()), juce::sendNotificationSync);
-}
-
-void OrvelKnob::timerCallback (int timerId)
-{
-    if (timerId == popupTimerId)
-    {
-        stopTimer (popupTimerId);
-        popupDisplay.reset();
-    }
 }
 
 //==============================================================================
@@ -732,9 +649,6 @@ void OrvelKnob::hideBubbles (int delayMs)
 {
     if (valueBubble != nullptr)
         valueBubble->startTimer (delayMs);
-
-    if (popupDisplay != nullptr)
-        startTimer (popupTimerId, delayMs);
 }
 
 juce::Component* OrvelKnob::getValueBubble() const noexcept { return valueBubble.get(); }
