@@ -1,5 +1,6 @@
 #include "editor/OrvelKnob.h"
 
+#include "editor/OrvelKnobBubbles.h"
 #include "editor/OrvelLookAndFeel.h"
 #include "editor/WidgetSupport.h"
 
@@ -7,110 +8,6 @@
 
 namespace orvel
 {
-namespace
-{
-juce::ComponentAnimator& bubbleAnimator()
-{
-    return juce::Desktop::getInstance().getAnimator();
-}
-
-void fadeBubbleIn (juce::Component& bubble, float alphaLimit)
-{
-    bubble.setVisible (true);
-    bubbleAnimator().animateComponent (&bubble, bubble.getBounds(), alphaLimit, 300, false, 1.0, 1.0);
-}
-
-void fadeBubbleOut (juce::Component& bubble)
-{
-    if (bubble.getAlpha() <= 0.0f)
-        return;
-
-    // The fade runs on a snapshot; the bubble itself is hidden at once and
-    // counts as closed (alpha 0) from now on, so the next show fades in again.
-    bubbleAnimator().fadeOut (&bubble, 300);
-    bubble.setAlpha (0.0f);
-}
-
-void paintBubbleBackground (juce::Graphics& g, juce::Component& bubble)
-{
-    const auto area = bubble.getLocalBounds().toFloat().reduced (1.0f);
-    g.setColour (bubble.findColour (juce::BubbleComponent::backgroundColourId));
-    g.fillRoundedRectangle (area, 7.0f);
-    g.setColour (bubble.findColour (juce::BubbleComponent::outlineColourId));
-    g.drawRoundedRectangle (area, 7.0f, 1.0f);
-}
-} // namespace
-
-//==============================================================================
-/** The value bubble of display mode 2. It never takes clicks: it may sit over
-    a neighbouring knob. */
-class OrvelKnob::OrvelBubbleKnob : public juce::Component,
-                                   public juce::Timer
-{
-public:
-    OrvelBubbleKnob()
-    {
-        setInterceptsMouseClicks (false, false);
-        setAlpha (0.0f);
-    }
-
-    void paint (juce::Graphics& g) override
-    {
-        paintBubbleBackground (g, *this);
-        g.setFont (font);
-        g.setColour (findColour (juce::TooltipWindow::textColourId));
-        g.drawText (text, getLocalBounds(), juce::Justification::centred, false);
-    }
-
-    void timerCallback() override
-    {
-        stopTimer();
-        fadeBubbleOut (*this);
-    }
-
-    juce::String text;
-    juce::Font font;
-};
-
-//==============================================================================
-/** The value-entry bubble: a centred one-line editor on the bubble background. */
-class OrvelKnob::OrvelBubbleEditValueKnob : public juce::Component,
-                                            public juce::Timer,
-                                            private juce::TextEditor::Listener
-{
-public:
-    explicit OrvelBubbleEditValueKnob (OrvelKnob& ownerKnob) : owner (ownerKnob)
-    {
-        setAlpha (0.0f);
-        editor.setMultiLine (false);
-        editor.setJustification (juce::Justification::centred);
-        editor.setFont (OrvelLookAndFeel::regularFont (14.0f));
-        editor.setColour (juce::TextEditor::textColourId, juce::Colour (0xff202020));
-        editor.addListener (this);
-        addAndMakeVisible (editor);
-    }
-
-    ~OrvelBubbleEditValueKnob() override { editor.removeListener (this); }
-
-    void paint (juce::Graphics& g) override { paintBubbleBackground (g, *this); }
-    void resized() override { editor.setBounds (getLocalBounds().translated (0, -2)); }
-
-    void timerCallback() override
-    {
-        stopTimer();
-        fadeBubbleOut (*this);
-    }
-
-    juce::TextEditor editor;
-
-private:
-    void textEditorReturnKeyPressed (juce::TextEditor&) override { owner.applyEditedText (editor.getText()); }
-    void textEditorEscapeKeyPressed (juce::TextEditor&) override { startTimer (250); }
-    void textEditorFocusLost (juce::TextEditor&) override { startTimer (500); }
-
-    OrvelKnob& owner;
-};
-
 //==============================================================================
 OrvelKnob::OrvelKnob()
 {
