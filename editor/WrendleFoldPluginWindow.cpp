@@ -1,3 +1,4 @@
+// The main window: construction, layout, knobs, presets and the refresh timers.
 #include "editor/WrendleFoldPluginWindow.h"
 
 #include "editor/EditorSettings.h"
