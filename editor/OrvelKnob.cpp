@@ -1,5 +1,6 @@
 #include "editor/OrvelKnob.h"
 
+#include "editor/OrvelKnobBubbles.h"
 #include "editor/OrvelLookAndFeel.h"
 #include "editor/WidgetSupport.h"
 
@@ -7,152 +8,6 @@
 
 namespace orvel
 {
-namespace
-{
-constexpr int popupTimerId = 0;
-
-juce::ComponentAnimator& bubbleAnimator()
-{
-    return juce::Desktop::getInstance().getAnimator();
-}
-
-void fadeBubbleIn (juce::Component& bubble, float alphaLimit)
-{
-    bubble.setVisible (true);
-    bubbleAnimator().animateComponent (&bubble, bubble.getBounds(), alphaLimit, 300, false, 1.0, 1.0);
-}
-
-void fadeBubbleOut (juce::Component& bubble)
-{
-    if (bubble.getAlpha() <= 0.0f)
-        return;
-
-    // The fade runs on a snapshot; the bubble itself is hidden at once and
-    // counts as closed (alpha 0) from now on, so the next show fades in again.
-    bubbleAnimator().fadeOut (&bubble, 300);
-    bubble.setAlpha (0.0f);
-}
-
-void paintBubbleBackground (juce::Graphics& g, juce::Component& bubble)
-{
-    const auto area = bubble.getLocalBounds().toFloat().reduced (1.0f);
-    g.setColour (bubble.findColour (juce::BubbleComponent::backgroundColourId));
-    g.fillRoundedRectangle (area, 7.0f);
-    g.setColour (bubble.findColour (juce::BubbleComponent::outlineColourId));
-    g.drawRoundedRectangle (area, 7.0f, 1.0f);
-}
-} // namespace
-
-//==============================================================================
-/** The value bubble of display mode 2. It never takes clicks: it may sit over
-    a neighbouring knob. */
-class OrvelKnob::OrvelBubbleKnob : public juce::Component,
-                                   public juce::Timer
-{
-public:
-    OrvelBubbleKnob()
-    {
-        setInterceptsMouseClicks (false, false);
-        setAlpha (0.0f);
-    }
-
-    void paint (juce::Graphics& g) override
-    {
-        paintBubbleBackground (g, *this);
-        g.setFont (font);
-        g.setColour (findColour (juce::TooltipWindow::textColourId));
-        g.drawText (text, getLocalBounds(), juce::Justification::centred, false);
-    }
-
-    void timerCallback() override
-    {
-        stopTimer();
-        fadeBubbleOut (*this);
-    }
-
-    juce::String text;
-    juce::Font font;
-};
-
-//==============================================================================
-/** The value-entry bubble: a centred one-line editor on the bubble background. */
-class OrvelKnob::OrvelBubbleEditValueKnob : public juce::Component,
-                                            public juce::Timer,
-                                            private juce::TextEditor::Listener
-{
-public:
-    explicit OrvelBubbleEditValueKnob (OrvelKnob& ownerKnob) : owner (ownerKnob)
-    {
-        setAlpha (0.0f);
-        editor.setMultiLine (false);
-        editor.setJustification (juce::Justification::centred);
-        editor.setFont (OrvelLookAndFeel::regularFont (14.0f));
-        editor.setColour (juce::TextEditor::textColourId, juce::Colour (0xff202020));
-        editor.addListener (this);
-        addAndMakeVisible (editor);
-    }
-
-    ~OrvelBubbleEditValueKnob() override { editor.removeListener (this); }
-
-    void paint (juce::Graphics& g) override { paintBubbleBackground (g, *this); }
-    void resized() override { editor.setBounds (getLocalBounds().translated (0, -2)); }
-
-    void timerCallback() override
-    {
-        stopTimer();
-        fadeBubbleOut (*this);
-    }
-
-    juce::TextEditor editor;
-
-private:
-    void textEditorReturnKeyPressed (juce::TextEditor&) override { owner.applyEditedText (editor.getText()); }
-    void textEditorEscapeKeyPressed (juce::TextEditor&) override { startTimer (250); }
-    void textEditorFocusLost (juce::TextEditor&) override { startTimer (500); }
-
-    OrvelKnob& owner;
-};
-
-//==============================================================================
-/** JUCE's bubble popup (display mode 1). */
-class OrvelKnob::PopupDisplayComponent : public juce::BubbleComponent
-{
-public:
-    explicit PopupDisplayComponent (OrvelKnob& ownerKnob) : owner (ownerKnob)
-    {
-        setAlwaysOnTop (true);
-        setInterceptsMouseClicks (false, false);
-        setAllowedPlacement (owner.popupPlacement > 0 ? owner.popupPlacement
-                                                      : owner.getLookAndFeel().getSliderPopupPlacement (owner));
-    }
-
-    void updateText (const juce::String& newText)
-    {
-        text = newText;
-        font = owner.getLookAndFeel().getSliderPopupFont (owner);
-        setPosition (&owner, owner.popupOffset.x, owner.popupOffset.y);
-        repaint();
-    }
-
-    void getContentSize (int& width, int& height) override
-    {
-        width = font.getStringWidth (text) + 18;
-        height = (int) (font.getHeight() * 1.6f);
-    }
-
-    void paintContent (juce::Graphics& g, int width, int height) override
-    {
-        g.setFont (font);
-        g.setColour (findColour (juce::TooltipWindow::textColourId));
-        g.drawFittedText (text, 0, 0, width, height, juce::Justification::centred, 1);
-    }
-
-private:
-    OrvelKnob& owner;
-    juce::String text;
-    juce::Font font;
-};
-
 //==============================================================================
 OrvelKnob::OrvelKnob()
 {
@@ -172,12 +27,10 @@ OrvelKnob::OrvelKnob()
 OrvelKnob::~OrvelKnob()
 {
     valueLabel.removeListener (this);
-    stopTimer (popupTimerId);
 
     // The bubbles live in the host; take them out before they are deleted.
     for (auto* bubble : { static_cast<juce::Component*> (valueBubble.get()),
-                          static_cast<juce::Component*> (editBubble.get()),
-                          static_cast<juce::Component*> (popupDisplay.get()) })
+                          static_cast<juce::Component*> (editBubble.get()) })
         if (bubble != nullptr)
             bubbleAnimator().cancelAnimation (bubble, false);
 }
@@ -420,22 +273,10 @@ void OrvelKnob::mouseDown (const juce::MouseEvent& event)
         return;
     }
 
-    if (displayMode == 2)
-    {
-        if (editable && editBubble != nullptr)
-            editBubble->startTimer (250);
+    if (editable && editBubble != nullptr)
+        editBubble->startTimer (250);
 
-        showValueBubble();
-    }
-    else if (displayMode == 1 && popupDisplay == nullptr)
-    {
-        if (auto* host = getBubbleHost())
-        {
-            popupDisplay = std::make_unique<PopupDisplayComponent> (*this);
-            host->addAndMakeVisible (*popupDisplay);
-            popupDisplay->updateText (getTextFromValue (getValue()));
-        }
-    }
+    showValueBubble();
 
     pressTurnsKnob = true;
     juce::Slider::mouseDown (e);
@@ -451,25 +292,18 @@ void OrvelKnob::mouseDrag (const juce::MouseEvent& event)
     mouseIsDown = true;
     juce::Slider::mouseDrag (e);
 
-    if (displayMode == 2)
+    if (! e.mods.isShiftDown())
     {
-        if (! e.mods.isShiftDown())
-        {
-            if (editBubble != nullptr)
-                editBubble->startTimer (150);
+        if (editBubble != nullptr)
+            editBubble->startTimer (150);
 
-            showValueBubble();
-        }
-
-        if (editBubble != nullptr && editBubble->isVisible())
-        {
-            editBubble->stopTimer();
-            fadeBubbleOut (*editBubble);
-        }
+        showValueBubble();
     }
-    else if (popupDisplay != nullptr)
+
+    if (editBubble != nullptr && editBubble->isVisible())
     {
-        popupDisplay->updateText (getTextFromValue (getValue()));
+        editBubble->stopTimer();
+        fadeBubbleOut (*editBubble);
     }
 }
 
@@ -493,12 +327,8 @@ void OrvelKnob::mouseDoubleClick (const juce::MouseEvent& e)
         return;
 
     juce::Slider::mouseDoubleClick (e);
-
-    if (displayMode == 2)
-    {
-        showValueBubble();
-        hideBubbles (600);
-    }
+    showValueBubble();
+    hideBubbles (600);
 }
 
 void OrvelKnob::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
@@ -528,15 +358,8 @@ void OrvelKnob::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWhee
         juce::Slider::mouseWheelMove (e, wheel);
     }
 
-    if (displayMode == 2)
-    {
-        showValueBubble();
-        hideBubbles (600);
-    }
-    else
-    {
-        hideBubbles (500);
-    }
+    showValueBubble();
+    hideBubbles (600);
 }
 
 void OrvelKnob::visibilityChanged()
@@ -565,15 +388,6 @@ void OrvelKnob::labelTextChanged (juce::Label* label)
 {
     if (label == &valueLabel && parameter != nullptr)
         setValue (parameter->getValueForText (valueLabel.getText()), juce::sendNotificationSync);
-}
-
-void OrvelKnob::timerCallback (int timerId)
-{
-    if (timerId == popupTimerId)
-    {
-        stopTimer (popupTimerId);
-        popupDisplay.reset();
-    }
 }
 
 //==============================================================================
@@ -732,9 +546,6 @@ void OrvelKnob::hideBubbles (int delayMs)
 {
     if (valueBubble != nullptr)
         valueBubble->startTimer (delayMs);
-
-    if (popupDisplay != nullptr)
-        startTimer (popupTimerId, delayMs);
 }
 
 juce::Component* OrvelKnob::getValueBubble() const noexcept { return valueBubble.get(); }

@@ -17,8 +17,7 @@ namespace orvel
     value changes to the parameter inside change gestures and moves the knob on
     its refresh timer (but not while mouseIsDown() says the user holds it).
 
-    While touched it shows its value in a fading bubble (display mode 2, the one
-    this product uses) or in JUCE's bubble popup (mode 1). Shift-click or the
+    While touched it shows its value in a fading bubble. Shift-click or the
     menu item "Edit Value" opens a value-entry bubble. The context menu offers
     the parameter lock; lock actions are broadcast as the texts in
     lockMessages.
@@ -28,13 +27,11 @@ namespace orvel
 */
 class OrvelKnob : public juce::Slider,
                   public juce::ActionBroadcaster,
-                  public juce::Label::Listener,
-                  public juce::MultiTimer
+                  public juce::Label::Listener
 {
 public:
     class OrvelBubbleKnob;
     class OrvelBubbleEditValueKnob;
-    class PopupDisplayComponent;
 
     OrvelKnob();
     ~OrvelKnob() override;
@@ -96,10 +93,7 @@ public:
 
     //==============================================================================
     // Owner-set display options.
-    int displayMode = 1;
     juce::Component* bubbleHost = nullptr;
-    juce::Point<int> popupOffset { 10, 15 };
-    int popupPlacement = 15;
     float bubbleFadeLimit = 0.95f;
     int editBubbleWidth = -1;
     juce::Point<float> bubbleOffset { 0.0f, 0.0f };
@@ -141,7 +135,6 @@ public:
     juce::String getTextFromValue (double value) override;
 
     void labelTextChanged (juce::Label* label) override;
-    void timerCallback (int timerId) override;
 
 private:
     void applyBounds();
@@ -173,7 +166,6 @@ private:
     juce::AudioProcessorParameter* parameter = nullptr;
     juce::String parameterName;
 
-    std::unique_ptr<PopupDisplayComponent> popupDisplay;
     std::unique_ptr<OrvelBubbleKnob> valueBubble;
     std::unique_ptr<OrvelBubbleEditValueKnob> editBubble;
 

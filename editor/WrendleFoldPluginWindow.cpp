@@ -1,3 +1,4 @@
+// The main window: construction, layout, knobs, presets and the refresh timers.
 #include "editor/WrendleFoldPluginWindow.h"
 
 #include "editor/EditorSettings.h"
@@ -431,10 +432,8 @@ void WrendleFoldPluginWindow::applyKnobDisplaySettings()
 
     for (auto* knob : knobs)
     {
-        knob->displayMode = 2;
         knob->getValueLabel().setVisible (false);
         knob->bubbleHost = this;
-        knob->popupOffset = { 10, -1 };
         knob->removeListener (this);
         knob->addListener (this);
         knob->removeActionListener (this);
@@ -443,7 +442,6 @@ void WrendleFoldPluginWindow::applyKnobDisplaySettings()
         // The knob frames are painted at twice the logical resolution.
         knob->setDisplayScale (2);
 
-        knob->popupPlacement = 2;
         knob->bubbleFadeLimit = 0.94f;
         knob->editBubbleWidth = 70;
         knob->bubbleOffset = { 0.0f, (float) -(knob->getHeight() + 36) };
