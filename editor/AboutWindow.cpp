@@ -23,7 +23,7 @@ constexpr HeadingAndValue aboutPairs[] {
 juce::String copyrightText()
 {
     return juce::String (juce::CharPointer_UTF8 ("\xc2\xa9 2026 ")) + wrendle::identity::vendor
-         + ". All rights reserved.\nIndependent audio software";
+           + ". All rights reserved.\nIndependent audio software";
 }
 
 /** What the bubble says at the logo-click counts where it changes. */
@@ -58,13 +58,13 @@ AboutWindow::~AboutWindow()
 
 juce::String AboutWindow::getVersionText()
 {
-   #if JUCE_ARM
+#if JUCE_ARM
     const char* processorFamily = "arm";
-   #elif JUCE_64BIT
+#elif JUCE_64BIT
     const char* processorFamily = "x64";
-   #else
+#else
     const char* processorFamily = "x86";
-   #endif
+#endif
 
     return juce::String ("Version ") + wrendle::identity::version + " (CLAP, " + processorFamily + ")";
 }
@@ -202,7 +202,7 @@ void AboutWindow::mouseDown (const juce::MouseEvent& e)
 {
     const auto position = e.getEventRelativeTo (this).getPosition();
     const auto onLogoBand = position.x >= panelX && position.x <= panelX + panelWidth
-                         && position.y >= panelY + 11 && position.y <= panelY + 59;
+                            && position.y >= panelY + 11 && position.y <= panelY + 59;
 
     if (onLogoBand)
     {

@@ -74,7 +74,8 @@ public:
 
     /** Shows a folder in the platform's file manager; replaceable so that tests
         open nothing. */
-    std::function<void (const juce::File&)> revealFolder = [] (const juce::File& folder) { folder.revealToUser(); };
+    std::function<void (const juce::File&)> revealFolder = [] (const juce::File& folder)
+    { folder.revealToUser(); };
 
     //==============================================================================
     void mouseDown (const juce::MouseEvent& e) override;

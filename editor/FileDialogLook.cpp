@@ -76,9 +76,9 @@ bool dressFileDialog (juce::Component* component, OrvelLookAndFeel& look)
     dialog->setBackgroundColour (look.findColour (juce::ResizableWindow::backgroundColourId));
 
     // Text editors keep the font they were made with: give the file name box Open Sans.
-    std::vector<juce::Component*> pending{ dialog };
+    std::vector<juce::Component*> pending { dialog };
 
-    while (!pending.empty())
+    while (! pending.empty())
     {
         auto* next = pending.back();
         pending.pop_back();

@@ -8,19 +8,22 @@ namespace orvel
 
 namespace
 {
-const juce::Colour noticeInk { 0xff202020 };
+    const juce::Colour noticeInk { 0xff202020 };
 
-const char* iconResourceName (NotificationList::Icon icon) noexcept
-{
-    switch (icon)
+    const char* iconResourceName (NotificationList::Icon icon) noexcept
     {
-        case NotificationList::Icon::download: return "download_svg";
-        case NotificationList::Icon::face:     return "face_svg";
-        case NotificationList::Icon::newspaper: break;
-    }
+        switch (icon)
+        {
+            case NotificationList::Icon::download:
+                return "download_svg";
+            case NotificationList::Icon::face:
+                return "face_svg";
+            case NotificationList::Icon::newspaper:
+                break;
+        }
 
-    return "newspaper_svg";
-}
+        return "newspaper_svg";
+    }
 } // namespace
 
 //==============================================================================
@@ -43,7 +46,8 @@ bool NotificationList::isOpenableLink (const juce::String& link)
 }
 
 //==============================================================================
-NotificationList::NotificationEntry::NotificationEntry (const LinkOpener& opener) : openLink (opener)
+NotificationList::NotificationEntry::NotificationEntry (const LinkOpener& opener)
+    : openLink (opener)
 {
 }
 
@@ -123,7 +127,8 @@ void NotificationList::NotificationEntry::mouseDown (const juce::MouseEvent&)
 
 //==============================================================================
 NotificationList::NotificationList()
-    : linkOpener ([] (const juce::URL& url) { url.launchInDefaultBrowser(); })
+    : linkOpener ([] (const juce::URL& url)
+                  { url.launchInDefaultBrowser(); })
 {
     // Only the rows take clicks; the gaps belong to the window, which closes.
     setInterceptsMouseClicks (false, true);
@@ -167,7 +172,8 @@ void NotificationList::resized()
 }
 
 //==============================================================================
-NotificationWindow::NotificationWindow (int width) : panelWidth (width)
+NotificationWindow::NotificationWindow (int width)
+    : panelWidth (width)
 {
     list.setSize (panelWidth - 18, 0);
     viewport.setScrollBarsShown (false, false);

@@ -21,8 +21,8 @@ public:
     /** Kind words that choose an entry's icon. A notice's kind is free text (the
         news service sends e.g. "update notify"); its space-separated words are
         compared with these, case-insensitively. Any other kind gets the newspaper. */
-    static constexpr const char* updateKind = "update";   ///< download icon
-    static constexpr const char* greetingKind = "hello";  ///< face icon
+    static constexpr const char* updateKind = "update";  ///< download icon
+    static constexpr const char* greetingKind = "hello"; ///< face icon
 
     enum class Icon
     {

@@ -5,7 +5,8 @@
 namespace orvel
 {
 
-OrvelButton::OrvelButton() : juce::ImageButton (juce::String())
+OrvelButton::OrvelButton()
+    : juce::ImageButton (juce::String())
 {
     setMouseCursor (juce::MouseCursor::PointingHandCursor);
 
@@ -228,12 +229,14 @@ juce::PopupMenu OrvelButton::buildContextMenu()
 void OrvelButton::showContextMenu()
 {
     buildContextMenu();
-    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId) { performMenuAction (itemId); });
+    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId)
+                            { performMenuAction (itemId); });
 }
 
 void OrvelButton::performMenuAction (int itemId)
 {
-    performLockItem (itemId, *this, [this] (bool shouldLock) { setLocked (shouldLock); });
+    performLockItem (itemId, *this, [this] (bool shouldLock)
+                     { setLocked (shouldLock); });
 }
 
 } // namespace orvel

@@ -47,7 +47,8 @@ void OrvelLabel::mouseDown (const juce::MouseEvent& e)
 }
 
 //==============================================================================
-OrvelBubble::OrvelBubble (float initialValue) : value (initialValue)
+OrvelBubble::OrvelBubble (float initialValue)
+    : value (initialValue)
 {
     setAlwaysOnTop (true);
     setAlpha (0.0f);

@@ -548,8 +548,14 @@ void OrvelKnob::hideBubbles (int delayMs)
         valueBubble->startTimer (delayMs);
 }
 
-juce::Component* OrvelKnob::getValueBubble() const noexcept { return valueBubble.get(); }
-juce::Component* OrvelKnob::getEditBubble() const noexcept { return editBubble.get(); }
+juce::Component* OrvelKnob::getValueBubble() const noexcept
+{
+    return valueBubble.get();
+}
+juce::Component* OrvelKnob::getEditBubble() const noexcept
+{
+    return editBubble.get();
+}
 
 //==============================================================================
 juce::PopupMenu OrvelKnob::buildContextMenu()
@@ -578,12 +584,14 @@ juce::PopupMenu OrvelKnob::buildContextMenu()
 void OrvelKnob::showContextMenu()
 {
     buildContextMenu();
-    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId) { performMenuAction (itemId); });
+    showContextMenuAtMouse (contextMenu, *this, [this] (int itemId)
+                            { performMenuAction (itemId); });
 }
 
 void OrvelKnob::performMenuAction (int itemId)
 {
-    if (performLockItem (itemId, *this, [this] (bool shouldLock) { setLocked (shouldLock); }))
+    if (performLockItem (itemId, *this, [this] (bool shouldLock)
+                         { setLocked (shouldLock); }))
         return;
 
     if (itemId == editValueItem)

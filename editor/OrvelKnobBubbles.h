@@ -50,7 +50,8 @@ class OrvelKnob::OrvelBubbleEditValueKnob : public juce::Component,
                                             private juce::TextEditor::Listener
 {
 public:
-    explicit OrvelBubbleEditValueKnob (OrvelKnob& ownerKnob) : owner (ownerKnob)
+    explicit OrvelBubbleEditValueKnob (OrvelKnob& ownerKnob)
+        : owner (ownerKnob)
     {
         setAlpha (0.0f);
         editor.setMultiLine (false);

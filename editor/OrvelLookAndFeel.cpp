@@ -8,20 +8,20 @@ namespace orvel
 {
 namespace
 {
-juce::Typeface::Ptr makeTypeface (const char* resourceName)
-{
-    int size = 0;
+    juce::Typeface::Ptr makeTypeface (const char* resourceName)
+    {
+        int size = 0;
 
-    if (auto* data = resources::find (resourceName, size))
-        return juce::Typeface::createSystemTypefaceFor (data, (size_t) size);
+        if (auto* data = resources::find (resourceName, size))
+            return juce::Typeface::createSystemTypefaceFor (data, (size_t) size);
 
-    return nullptr;
-}
+        return nullptr;
+    }
 
-bool isExactlyBold (const juce::Font& font)
-{
-    return font.getStyleFlags() == juce::Font::bold;
-}
+    bool isExactlyBold (const juce::Font& font)
+    {
+        return font.getStyleFlags() == juce::Font::bold;
+    }
 } // namespace
 
 //==============================================================================
@@ -39,7 +39,7 @@ juce::Typeface::Ptr OrvelLookAndFeel::getBoldTypeface()
 
 namespace
 {
-std::atomic<bool> typefacesReady { false };
+    std::atomic<bool> typefacesReady { false };
 }
 
 void OrvelLookAndFeel::prepareTypefaces()

@@ -9,77 +9,89 @@ namespace orvel
 {
 namespace
 {
-constexpr const char* resourceNames[SharedData::numImages] = {
-    "background_png", "swap_off_png", "swap_on_png", "button_on_png", "button_off_png", "box_png",
-};
+    constexpr const char* resourceNames[SharedData::numImages] = {
+        "background_png",
+        "swap_off_png",
+        "swap_on_png",
+        "button_on_png",
+        "button_off_png",
+        "box_png",
+    };
 
-// The swap images keep their colours: they are the only artwork whose look
-// must not drift with the skin settings.
-constexpr SharedData::ImageId adjustedImages[] = {
-    SharedData::background,
-    SharedData::box,
-    SharedData::buttonOn,
-    SharedData::buttonOff,
-};
+    // The swap images keep their colours: they are the only artwork whose look
+    // must not drift with the skin settings.
+    constexpr SharedData::ImageId adjustedImages[] = {
+        SharedData::background,
+        SharedData::box,
+        SharedData::buttonOn,
+        SharedData::buttonOff,
+    };
 
-skin::KnobStyle knobStyle (SharedData::KnobArt art)
-{
-    switch (art)
+    skin::KnobStyle knobStyle (SharedData::KnobArt art)
     {
-        case SharedData::bigKnob: return skin::bigKnobStyle();
-        case SharedData::smallKnob: return skin::smallKnobStyle();
-        case SharedData::smallKnob2: return skin::smallKnob2Style();
-        case SharedData::tinyKnob: return skin::tinyKnobStyle();
-        case SharedData::whiteKnob: return skin::whiteKnobStyle();
-        case SharedData::whiteKnobUnipolar:
-        case SharedData::numKnobArts: break;
-    }
-
-    return skin::whiteKnobUnipolarStyle();
-}
-
-/** The knob bodies, painted once per process on first use and kept: together
-    they are well under a megabyte, and a scan that never opens a window never
-    paints them. */
-std::shared_ptr<const skin::KnobFrames> knobFrames (SharedData::KnobArt art)
-{
-    static juce::CriticalSection lock;
-    static std::array<std::shared_ptr<const skin::KnobFrames>, SharedData::numKnobArts> painted;
-
-    const juce::ScopedLock scope (lock);
-    auto& frames = painted[(size_t) art];
-
-    if (frames == nullptr)
-        frames = std::make_shared<const skin::KnobFrames> (knobStyle (art));
-
-    return frames;
-}
-
-template <typename Pixel>
-bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const std::atomic<bool>* cancelled)
-{
-    for (int y = 0; y < data.height; ++y)
-    {
-        if (cancelled != nullptr && cancelled->load())
-            return false;
-
-        for (int x = 0; x < data.width; ++x)
+        switch (art)
         {
-            auto* pixel = reinterpret_cast<Pixel*> (data.getPixelPointer (x, y));
-            auto colour = *pixel;
-            colour.unpremultiply();
-            colour.setARGB (colour.getAlpha(), table[colour.getRed()], table[colour.getGreen()], table[colour.getBlue()]);
-            colour.premultiply();
-            *pixel = colour;
+            case SharedData::bigKnob:
+                return skin::bigKnobStyle();
+            case SharedData::smallKnob:
+                return skin::smallKnobStyle();
+            case SharedData::smallKnob2:
+                return skin::smallKnob2Style();
+            case SharedData::tinyKnob:
+                return skin::tinyKnobStyle();
+            case SharedData::whiteKnob:
+                return skin::whiteKnobStyle();
+            case SharedData::whiteKnobUnipolar:
+            case SharedData::numKnobArts:
+                break;
         }
+
+        return skin::whiteKnobUnipolarStyle();
     }
 
-    return true;
-}
+    /** The knob bodies, painted once per process on first use and kept: together
+        they are well under a megabyte, and a scan that never opens a window never
+        paints them. */
+    std::shared_ptr<const skin::KnobFrames> knobFrames (SharedData::KnobArt art)
+    {
+        static juce::CriticalSection lock;
+        static std::array<std::shared_ptr<const skin::KnobFrames>, SharedData::numKnobArts> painted;
+
+        const juce::ScopedLock scope (lock);
+        auto& frames = painted[(size_t) art];
+
+        if (frames == nullptr)
+            frames = std::make_shared<const skin::KnobFrames> (knobStyle (art));
+
+        return frames;
+    }
+
+    template <typename Pixel>
+    bool adjustRows (juce::Image::BitmapData& data, const juce::uint8 (&table)[256], const std::atomic<bool>* cancelled)
+    {
+        for (int y = 0; y < data.height; ++y)
+        {
+            if (cancelled != nullptr && cancelled->load())
+                return false;
+
+            for (int x = 0; x < data.width; ++x)
+            {
+                auto* pixel = reinterpret_cast<Pixel*> (data.getPixelPointer (x, y));
+                auto colour = *pixel;
+                colour.unpremultiply();
+                colour.setARGB (colour.getAlpha(), table[colour.getRed()], table[colour.getGreen()], table[colour.getBlue()]);
+                colour.premultiply();
+                *pixel = colour;
+            }
+        }
+
+        return true;
+    }
 } // namespace
 
 //==============================================================================
-SharedData::SharedData() : SharedData (ImageLoader {}) {}
+SharedData::SharedData()
+    : SharedData (ImageLoader {}) {}
 
 SharedData::SharedData (ImageLoader imageLoader)
     : loader (imageLoader != nullptr ? std::move (imageLoader) : ImageLoader (resources::loadImage))
@@ -252,11 +264,10 @@ void SharedData::startRebuild()
     rebuilding = true;
 
     rebuildThread = std::thread ([this]
-    {
+                                 {
         juce::Thread::setCurrentThreadName (threadName);
         run();
-        rebuilding = false;
-    });
+        rebuilding = false; });
 }
 
 void SharedData::run()

@@ -7,16 +7,16 @@ namespace orvel
 {
 namespace
 {
-/** Stores a new look value and repaints, unless nothing changed. */
-template <typename Value>
-void assignAndRepaint (juce::Component& component, Value& member, Value newValue)
-{
-    if (member != newValue)
+    /** Stores a new look value and repaints, unless nothing changed. */
+    template <typename Value>
+    void assignAndRepaint (juce::Component& component, Value& member, Value newValue)
     {
-        member = newValue;
-        component.repaint();
+        if (member != newValue)
+        {
+            member = newValue;
+            component.repaint();
+        }
     }
-}
 } // namespace
 
 OrvelTopBox::OrvelTopBox()

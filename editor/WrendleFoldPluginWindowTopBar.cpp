@@ -24,9 +24,19 @@ struct ImageAdjustmentStep
 };
 
 constexpr ImageAdjustmentStep imageAdjustmentSteps[] = {
-    { "-30%", -0.30f }, { "-25%", -0.25f }, { "-20%", -0.20f }, { "-15%", -0.15f }, { "-10%", -0.10f },
-    { "-5%", -0.05f },  { "0%", 0.0f },     { "+5%", 0.05f },   { "+10%", 0.10f },  { "+15%", 0.15f },
-    { "+20%", 0.20f },  { "+25%", 0.25f },  { "+30%", 0.30f },
+    { "-30%", -0.30f },
+    { "-25%", -0.25f },
+    { "-20%", -0.20f },
+    { "-15%", -0.15f },
+    { "-10%", -0.10f },
+    { "-5%", -0.05f },
+    { "0%", 0.0f },
+    { "+5%", 0.05f },
+    { "+10%", 0.10f },
+    { "+15%", 0.15f },
+    { "+20%", 0.20f },
+    { "+25%", 0.25f },
+    { "+30%", 0.30f },
 };
 
 /** The window size items: the range of stored scales each one ticks and the scale it sets. */
@@ -61,7 +71,8 @@ constexpr const char* noNewsKind = orvel::NotificationList::greetingKind;
 class MenuBuilder
 {
 public:
-    explicit MenuBuilder (WrendleFoldPluginWindow& windowToUse) : window (&windowToUse) {}
+    explicit MenuBuilder (WrendleFoldPluginWindow& windowToUse)
+        : window (&windowToUse) {}
 
     using Action = std::function<void (WrendleFoldPluginWindow&)>;
 
@@ -76,8 +87,7 @@ public:
         item.setAction ([safeWindow = window, action = std::move (action)]
                         {
                             if (auto* w = safeWindow.getComponent())
-                                action (*w);
-                        });
+                                action (*w); });
         menu.addItem (std::move (item));
     }
 
@@ -101,8 +111,7 @@ void WrendleFoldPluginWindow::buildLinksMenu()
         item.setAction ([safeThis = juce::Component::SafePointer<WrendleFoldPluginWindow> (this), address]
                         {
                             if (safeThis != nullptr && safeThis->platform.openUrl != nullptr)
-                                safeThis->platform.openUrl (juce::URL (address));
-                        });
+                                safeThis->platform.openUrl (juce::URL (address)); });
         linksMenu.addItem (std::move (item));
     };
 
@@ -138,8 +147,7 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
                              auto* parameter = w.processor.getParameterSet().oversampling;
                              parameter->beginChangeGesture();
                              parameter->setValueNotifyingHost (parameter->convertTo0to1 ((float) i));
-                             parameter->endChangeGesture();
-                         });
+                             parameter->endChangeGesture(); });
 
             if (i == 0)
                 oversampling.addSeparator();
@@ -171,10 +179,14 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
     // 4: clipboard.
     {
         juce::PopupMenu clipboard;
-        builder.add (clipboard, Texts::copySettings, false, [] (WrendleFoldPluginWindow& w) { w.processor.copySettingsToClipboard(); },
-                     orvel::makeMenuIcon ("copy_svg", menuIconColour));
-        builder.add (clipboard, Texts::pasteSettings, false, [] (WrendleFoldPluginWindow& w) { w.processor.pasteSettingsFromClipboard(); },
-                     orvel::makeMenuIcon ("paste_svg", menuIconColour));
+        builder.add (
+            clipboard, Texts::copySettings, false, [] (WrendleFoldPluginWindow& w)
+            { w.processor.copySettingsToClipboard(); },
+            orvel::makeMenuIcon ("copy_svg", menuIconColour));
+        builder.add (
+            clipboard, Texts::pasteSettings, false, [] (WrendleFoldPluginWindow& w)
+            { w.processor.pasteSettingsFromClipboard(); },
+            orvel::makeMenuIcon ("paste_svg", menuIconColour));
         optionsMenu.addSubMenu (Texts::clipboard, clipboard);
     }
 
@@ -190,7 +202,8 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
 
     // 7: left-handed mouse.
     builder.add (optionsMenu, Texts::leftHandedMouse, userSettings.leftHandedMouse,
-                 [] (WrendleFoldPluginWindow& w) { w.setLeftHandedMouse (! orvel::editorSettingsOf (w.processor).leftHandedMouse); });
+                 [] (WrendleFoldPluginWindow& w)
+                 { w.setLeftHandedMouse (! orvel::editorSettingsOf (w.processor).leftHandedMouse); });
 
     optionsMenu.addSeparator();
 
@@ -202,8 +215,7 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
                      auto& cache = orvel::editorSettingsOf (w.processor);
                      cache.accelerateGui = ! cache.accelerateGui;
                      w.settings.writeMakerBool (orvel::OrvelSettings::accelerateGuiKey, cache.accelerateGui);
-                     w.setAcceleratedDrawing (cache.accelerateGui);
-                 });
+                     w.setAcceleratedDrawing (cache.accelerateGui); });
 
     // 10: brightness and contrast of the skin.
     {
@@ -221,7 +233,8 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
         graphics.addSubMenu (Texts::brightness, brightness);
         graphics.addSubMenu (Texts::contrast, contrast);
         graphics.addSeparator();
-        builder.add (graphics, Texts::reset, false, [] (WrendleFoldPluginWindow& w) { w.setImageAdjustment (0.0f, 0.0f); });
+        builder.add (graphics, Texts::reset, false, [] (WrendleFoldPluginWindow& w)
+                     { w.setImageAdjustment (0.0f, 0.0f); });
         optionsMenu.addSubMenu (Texts::graphics, graphics);
     }
 
@@ -233,7 +246,8 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
         {
             const auto scale = step.scale;
             builder.add (windowSize, step.label, step.ticks (userSettings.windowSize),
-                         [scale] (WrendleFoldPluginWindow& w) { w.setWindowSize (scale); });
+                         [scale] (WrendleFoldPluginWindow& w)
+                         { w.setWindowSize (scale); });
         }
 
         optionsMenu.addSubMenu (Texts::windowSize, windowSize);
@@ -242,14 +256,16 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
     optionsMenu.addSeparator();
 
     // 13, 14: the product page and the about window.
-    builder.add (optionsMenu, Texts::webPage, false, [] (WrendleFoldPluginWindow& w)
-                 {
+    builder.add (
+        optionsMenu, Texts::webPage, false, [] (WrendleFoldPluginWindow& w)
+        {
                      if (w.platform.openUrl != nullptr)
-                         w.platform.openUrl (juce::URL (WebAddresses::productPage));
-                 },
-                 orvel::makeMenuIcon ("globe_svg", menuIconColour));
-    builder.add (optionsMenu, Texts::about, false, [] (WrendleFoldPluginWindow& w) { w.aboutWindow.showWindow (1); },
-                 orvel::makeMenuIcon ("info_svg", menuIconColour));
+                         w.platform.openUrl (juce::URL (WebAddresses::productPage)); },
+        orvel::makeMenuIcon ("globe_svg", menuIconColour));
+    builder.add (
+        optionsMenu, Texts::about, false, [] (WrendleFoldPluginWindow& w)
+        { w.aboutWindow.showWindow (1); },
+        orvel::makeMenuIcon ("info_svg", menuIconColour));
 }
 
 void WrendleFoldPluginWindow::setLeftHandedMouse (bool shouldBeLeftHanded)
@@ -353,7 +369,7 @@ void WrendleFoldPluginWindow::saveCurrentPreset()
         return;
 
     platform.chooseFileToSave (suggestion, [safeThis = juce::Component::SafePointer<WrendleFoldPluginWindow> (this)] (const juce::File& chosen)
-    {
+                               {
         if (safeThis == nullptr || chosen == juce::File())
             return;
 
@@ -372,8 +388,7 @@ void WrendleFoldPluginWindow::saveCurrentPreset()
         }
 
         safeThis->presetBox.setCurrentPreset (path, true);
-        safeThis->processor.setCurrentPresetPath (path);
-    });
+        safeThis->processor.setCurrentPresetPath (path); });
 }
 
 void WrendleFoldPluginWindow::deleteCurrentPreset()
@@ -408,7 +423,8 @@ void WrendleFoldPluginWindow::randomizeParameters()
     const auto& params = processor.getParameterSet();
 
     // A fresh draw in 0 .. 0.99, in steps of 0.01.
-    const auto draw = [this] { return std::floor (random.nextFloat() * 100.0f) / 100.0f; };
+    const auto draw = [this]
+    { return std::floor (random.nextFloat() * 100.0f) / 100.0f; };
 
     for (auto* knob : knobs)
     {

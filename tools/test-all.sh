@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 
 bash tools/install-dependencies.sh
 
+# The house style is .clang-format: unformatted code fails the run before the build.
+bash tools/check-format.sh
+
 build_dir="${WRENDLE_BUILD_DIR:-build}"
 cmake -B "$build_dir" -DCMAKE_BUILD_TYPE=Release ${WRENDLE_CMAKE_ARGS:-}
 cmake --build "$build_dir" -j"$(nproc)"
