@@ -9,8 +9,17 @@ set(WRENDLE_TEST_HOME "${PROJECT_BINARY_DIR}/test-home")
 # and XDG_DATA_DIRS at a folder that does not exist, so no test sees presets
 # installed on the machine. Cases of one executable share that HOME, so they
 # never run at the same time.
+#
+# SHARES_DISPLAY: the executable opens real windows on the one X display the
+# suite runs under. Such executables never run at the same time either: windows
+# of two processes at the same place would cover each other, and a capture
+# would see the other's pixels.
 function(wrendle_add_test target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SHARES_DISPLAY" "" "SOURCES;LIBS" ${ARGN})
+    set(lock "${target}")
+    if(ARG_SHARES_DISPLAY)
+        set(lock "x-display")
+    endif()
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest wrendle_warnings)
     file(MAKE_DIRECTORY "${WRENDLE_TEST_HOME}/${target}")
@@ -22,5 +31,5 @@ function(wrendle_add_test target)
             # and would shift every property after it.
             ENVIRONMENT "HOME=${WRENDLE_TEST_HOME}/${target}"
             ENVIRONMENT_MODIFICATION "XDG_DATA_DIRS=set:${WRENDLE_TEST_HOME}/${target}/no-system-data"
-            RESOURCE_LOCK "${target}")
+            RESOURCE_LOCK "${lock}")
 endfunction()
