@@ -14,10 +14,6 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <cmath>
-#include <cstdint>
-#include <cstring>
-
 juce::AudioProcessor::BusesProperties WrendleFoldProcessor::makeBuses()
 {
     return BusesProperties()
