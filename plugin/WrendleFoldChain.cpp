@@ -419,10 +419,8 @@ void WrendleFoldProcessor::runFoldCore (float* frames, int numFrames) noexcept
     auto& foldAmount = params.foldAmount->smoothedPlain().getRamp();
     auto& feedback = params.feedback->smoothedPlain().getRamp();
 
-    if (envelopeLinear.load (std::memory_order_relaxed))
-        foldCore.process<true> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
-    else
-        foldCore.process<false> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
+    foldCore.processBlock (envelopeLinear.load (std::memory_order_relaxed), frames, numFrames, wantFiltersFirst,
+                           foldAmount, feedback, autoGain);
 
     monitorDrive.store (foldCore.getDrive(), std::memory_order_relaxed);
 }

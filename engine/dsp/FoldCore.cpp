@@ -1,4 +1,5 @@
 #include "engine/dsp/FoldCore.h"
+#include "engine/dsp/HotLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,6 +97,16 @@ void FoldCore::reset() noexcept
 {
     for (auto& voice : voices)
         voice.reset();
+}
+
+ORVEL_HOT_LOOP
+void FoldCore::processBlock (bool exponentialLaw, float* frames, int numFrames, bool wantFiltersFirst,
+                             RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept
+{
+    if (exponentialLaw)
+        process<true> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
+    else
+        process<false> (frames, numFrames, wantFiltersFirst, foldAmount, feedback, autoGain);
 }
 
 } // namespace orvel

@@ -311,6 +311,11 @@ public:
     void process (float* frames, int numFrames, bool wantFiltersFirst,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
+    /** process<exponentialLaw>() with the law picked here, in the fastest of
+        the bodies this processor runs (see HotLoop.h). */
+    void processBlock (bool exponentialLaw, float* frames, int numFrames, bool wantFiltersFirst,
+                       RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
+
     /** The topology in use, or the one being switched to. */
     bool hasFiltersFirst() const noexcept { return headingFiltersFirst; }
     bool isSwitching() const noexcept { return switchPosition != (headingFiltersFirst ? switchLength : 0); }
