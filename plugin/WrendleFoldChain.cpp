@@ -1,5 +1,7 @@
 #include "plugin/WrendleFoldProcessor.h"
 
+#include "engine/dsp/RampedGain.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -371,13 +373,7 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
         dryMixRunning = false;
     }
 
-    auto& inputGain = params.input->smoothedPlain();
-    for (int i = 0; i < numFrames; ++i)
-    {
-        const auto gain = restoreFadeGain.advance() * inputGain.advance();
-        left[i] *= gain;
-        right[i] *= gain;
-    }
+    orvel::applyRampedGain<2> (left, right, numFrames, { &restoreFadeGain, &params.input->smoothedPlain().getRamp() });
 
     drift.process (left, right, numFrames);
 
@@ -398,12 +394,7 @@ void WrendleFoldProcessor::processWetPath (float* left, float* right, int numFra
     }
     else
     {
-        for (int i = 0; i < numFrames; ++i)
-        {
-            const auto gain = outputGain.advance();
-            left[i] *= gain;
-            right[i] *= gain;
-        }
+        orvel::applyRampedGain<1> (left, right, numFrames, { &outputGain.getRamp() });
     }
 
     softClipStage.process (left, right, numFrames, params.softClip->smoothed().getRamp());

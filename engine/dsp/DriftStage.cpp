@@ -1,9 +1,72 @@
 #include "engine/dsp/DriftStage.h"
+#include "engine/dsp/HotLoop.h"
+#include "engine/dsp/InlineRandom.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvel
 {
+namespace
+{
+    /** A gain ramp retargeted every frame: RampedValue::setTarget (target)
+        then advance(), with the ramp's fields in plain locals (so they stay in
+        registers) and a multiplication by the length's reciprocal where
+        setTarget divides by the length. */
+    struct RetargetedRamp
+    {
+        explicit RetargetedRamp (const RampedValue& ramp) noexcept
+            : current (ramp.current), target (ramp.target), step (ramp.step), countdown (ramp.countdown),
+              lengthSamples (ramp.lengthSamples), inverseLength (lengthSamples >= 1 ? 1.0f / (float) lengthSamples : 0.0f)
+        {
+        }
+
+        float next (float newTarget) noexcept
+        {
+            // The drift's case: a new target every frame on a ramp longer
+            // than one frame, so the ramp takes one step toward it.
+            if (newTarget != target && lengthSamples >= 2)
+            {
+                target = newTarget;
+                countdown = lengthSamples - 1;
+                step = (newTarget - current) * inverseLength;
+                current += step;
+                return current;
+            }
+
+            if (newTarget != target)
+            {
+                target = newTarget;
+                countdown = lengthSamples;
+                if (lengthSamples >= 1)
+                    step = (newTarget - current) * inverseLength;
+                else
+                    current = newTarget;
+            }
+
+            if (countdown <= 0)
+                return target;
+            if (--countdown == 0)
+                current = target;
+            else
+                current += step;
+            return current;
+        }
+
+        void storeInto (RampedValue& ramp) const noexcept
+        {
+            ramp.current = current;
+            ramp.target = target;
+            ramp.step = step;
+            ramp.countdown = countdown;
+        }
+
+        float current, target, step;
+        int countdown;
+        const int lengthSamples;
+        const float inverseLength;
+    };
+} // namespace
 
 DriftStage::DriftStage()
 {
@@ -43,6 +106,53 @@ void DriftStage::prepare (double sampleRate) noexcept
     leftGainRamp.prepare (sampleRate, 0.2 * u1 + 0.5678);
     rightGainRamp.prepare (sampleRate, 0.2 * u2 + 0.5);
     depthRamp.prepare (sampleRate, 0.01);
+}
+
+ORVEL_HOT_LOOP
+void DriftStage::process (float* left, float* right, int numFrames) noexcept
+{
+    // The gains are worked out into local arrays a chunk at a time, with the
+    // ramps and the generator in locals: were the loop to write through `left`
+    // and `right`, which the compiler cannot tell apart from the members, it
+    // would store and reload every value of the state each frame.
+    constexpr int chunk = 64;
+    float leftGains[chunk], rightGains[chunk];
+
+    InlineRandom noise (random);
+    RetargetedRamp leftGain (leftGainRamp), rightGain (rightGainRamp);
+    auto depth = depthRamp;
+    const auto gain = outputGain;
+
+    for (int start = 0; start < numFrames; start += chunk)
+    {
+        const int count = std::min (chunk, numFrames - start);
+
+        float firstLevels[chunk], secondLevels[chunk];
+        lfo1.nextValues (firstLevels, count);
+        lfo2.nextValues (secondLevels, count);
+
+        for (int i = 0; i < count; ++i)
+        {
+            float leftNoise, rightNoise;
+            noise.nextTwoFloats (leftNoise, rightNoise);
+            const float f = leftNoise * 0.0096f + firstLevels[i];
+            const float k = rightNoise * 0.0088f + secondLevels[i];
+            const float d = depth.advance();
+            leftGains[i] = leftGain.next (1.0f - f * d);
+            rightGains[i] = rightGain.next (1.0f - k * d);
+        }
+
+        for (int i = 0; i < count; ++i)
+        {
+            left[start + i] = left[start + i] * leftGains[i] * gain;
+            right[start + i] = right[start + i] * rightGains[i] * gain;
+        }
+    }
+
+    random.setSeed ((juce::int64) noise.seed);
+    leftGain.storeInto (leftGainRamp);
+    rightGain.storeInto (rightGainRamp);
+    depthRamp = depth;
 }
 
 } // namespace orvel

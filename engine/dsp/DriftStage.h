@@ -45,36 +45,20 @@ public:
     void setDepthTarget (float depth) noexcept { depthRamp.setTarget (depth); }
 
     /** One frame of both channels, in place. */
-    void processFrame (float& left, float& right) noexcept
-    {
-        const float e = lfo1.nextValue();
-        const float f = random.nextFloat() * 0.0096f + e;
-        const float d = depthRamp.advance();
-        leftGainRamp.setTarget (1.0f - f * d);
+    void processFrame (float& left, float& right) noexcept { process (&left, &right, 1); }
 
-        const float h = lfo2.nextValue();
-        const float k = random.nextFloat() * 0.0088f + h;
-        rightGainRamp.setTarget (1.0f - k * d);
-
-        left *= leftGainRamp.advance();
-        right *= rightGainRamp.advance();
-
-        left *= outputGain;
-        right *= outputGain;
-    }
-
-    /** A block of both channels, in place. */
-    void process (float* left, float* right, int numFrames) noexcept
-    {
-        for (int i = 0; i < numFrames; ++i)
-            processFrame (left[i], right[i]);
-    }
+    /** A block of both channels, in place. Each gain ramp is retargeted every
+        frame as RampedValue::setTarget() would, with the division by the
+        ramp's length done as a multiplication by its reciprocal (the division
+        sat on the frame-to-frame chain; the gains differ by an ulp at most). */
+    void process (float* left, float* right, int numFrames) noexcept;
 
     const RandomLfo& getLfo1() const noexcept { return lfo1; }
     const RandomLfo& getLfo2() const noexcept { return lfo2; }
     const RampedValue& getLeftGainRamp() const noexcept { return leftGainRamp; }
     const RampedValue& getRightGainRamp() const noexcept { return rightGainRamp; }
     const RampedValue& getDepthRamp() const noexcept { return depthRamp; }
+    const juce::Random& getRandom() const noexcept { return random; }
 
 private:
     void startGlides() noexcept;

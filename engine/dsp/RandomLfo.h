@@ -46,21 +46,39 @@ public:
     /** The next output sample, in 0..amplitude. */
     float nextValue() noexcept
     {
-        if (phase >= (float) tableSize)
+        float value;
+        nextValues (&value, 1);
+        return value;
+    }
+
+    /** The next `count` output samples. The state runs in locals for the
+        block: written through `out`, which the compiler cannot tell apart
+        from the members, it would be stored and reloaded every sample. */
+    void nextValues (float* out, int count) noexcept
+    {
+        auto p = phase;
+        auto level = y;
+        auto amplitude = amplitudeRamp;
+
+        for (int i = 0; i < count; ++i)
         {
-            phase -= (float) tableSize;
-            refillTable();
+            if (p >= (float) tableSize)
+            {
+                p -= (float) tableSize;
+                refillTable();
+            }
+            // The clamp only matters when rounding lands a wrapped phase on 1024.
+            const int index = juce::jmin ((int) p, tableSize - 1);
+            p += phaseIncrement;
+            // The sum's operands in this order let a fused multiply-add take
+            // the product on the sample-to-sample chain.
+            level = level * a + (double) table[(size_t) index] * oneMinusA;
+            out[i] = ((float) level + 1.0f) * 0.5f * amplitude.advance();
         }
 
-        // The clamp only matters when rounding lands a wrapped phase on 1024.
-        const int index = juce::jmin ((int) phase, tableSize - 1);
-        phase += phaseIncrement;
-
-        const double level = (double) table[(size_t) index];
-        y = level * oneMinusA + y * a;
-
-        const float amplitude = amplitudeRamp.advance();
-        return ((float) y + 1.0f) * 0.5f * amplitude;
+        phase = p;
+        y = level;
+        amplitudeRamp = amplitude;
     }
 
     float getRateHz() const noexcept { return rateHz; }

@@ -1,4 +1,5 @@
 #include "engine/dsp/DriftStage.h"
+#include "engine/dsp/InlineRandom.h"
 #include "engine/dsp/RandomLfo.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,81 @@ namespace
         }
 
         EXPECT_GT (rates.size(), (size_t) 30);
+    }
+
+    TEST (InlineRandom, GivesJuceRandomsNumbersAndLeavesItsSeed)
+    {
+        // 0x817bb27b1744 steps to the largest state, whose float rounds up to 1
+        // and is pulled back below it; a negative seed is taken as its bits.
+        for (juce::int64 seed : { (juce::int64) 0, (juce::int64) 1, (juce::int64) 0x817bb27b1744, (juce::int64) -123456789012345, (juce::int64) 0x7fffffffffffffff })
+        {
+            juce::Random reference (seed);
+            InlineRandom inlined (reference);
+            for (int n = 0; n < 100000; ++n)
+            {
+                float first, second;
+                inlined.nextTwoFloats (first, second);
+                ASSERT_EQ (first, reference.nextFloat()) << seed << ", draw " << n;
+                ASSERT_EQ (second, reference.nextFloat()) << seed << ", draw " << n;
+                ASSERT_EQ ((juce::int64) inlined.seed, reference.getSeed());
+            }
+        }
+    }
+
+    TEST (DriftStage, ABlockFollowsTheFrameByFrameLawWhateverTheSplitAndLeavesTheGeneratorAsJuceRandomWould)
+    {
+        // The law, frame by frame: each gain ramp retargeted to
+        // 1 − (LFO + noise × scale) × depth, then advanced; the block path
+        // multiplies by the length's reciprocal where the ramp divides.
+        struct Law
+        {
+            explicit Law (const DriftStage& stage)
+                : random (stage.getRandom()), lfo1 (stage.getLfo1()), lfo2 (stage.getLfo2()),
+                  left (stage.getLeftGainRamp()), right (stage.getRightGainRamp()), depth (stage.getDepthRamp())
+            {
+            }
+
+            void processFrame (float& l, float& r)
+            {
+                const float f = random.nextFloat() * 0.0096f + lfo1.nextValue();
+                const float d = depth.advance();
+                left.setTarget (1.0f - f * d);
+                const float h = lfo2.nextValue();
+                right.setTarget (1.0f - (random.nextFloat() * 0.0088f + h) * d);
+                l *= left.advance();
+                r *= right.advance();
+            }
+
+            juce::Random random;
+            RandomLfo lfo1, lfo2;
+            RampedValue left, right, depth;
+        };
+
+        for (int split : { 1, 63, 64, 65, 480 })
+        {
+            DriftStage stage (42);
+            stage.prepare (48000.0);
+            stage.setDepthTarget (DriftStage::productDepth);
+            Law law (stage);
+
+            std::vector<float> left (48000), right (48000);
+            for (size_t n = 0; n < left.size(); ++n)
+                left[n] = -(right[n] = std::sin (0.01f * (float) n));
+            auto lawLeft = left, lawRight = right;
+
+            for (int start = 0; start < (int) left.size(); start += split)
+                stage.process (left.data() + start, right.data() + start, std::min (split, (int) left.size() - start));
+            for (size_t n = 0; n < left.size(); ++n)
+                law.processFrame (lawLeft[n], lawRight[n]);
+
+            for (size_t n = 0; n < left.size(); ++n)
+            {
+                ASSERT_NEAR (left[n], lawLeft[n], 1.0e-7f) << "split " << split << ", frame " << n;
+                ASSERT_NEAR (right[n], lawRight[n], 1.0e-7f) << "split " << split << ", frame " << n;
+            }
+            EXPECT_EQ (stage.getRandom().getSeed(), law.random.getSeed()) << split;
+            EXPECT_NEAR (stage.getLeftGainRamp().current, law.left.current, 1.0e-7f) << split;
+        }
     }
 
 } // namespace
