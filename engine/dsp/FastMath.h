@@ -148,20 +148,20 @@ namespace fastmath
         return interval == 0 ? 0.0f : (float) interval * 0.5f + 0.25f;
     }
 
-    /** c[0] t^7 + ... + c[7] as c[7] + t × (the rest), the rest in Estrin's
-        form: pairs joined by t² and t⁴. Horner's seven dependent
-        multiply-and-adds become five, which matters where erf lies on a
-        feedback loop and its latency, not its throughput, sets the pace. The
-        constant term comes last, so the rounding of the rest is scaled down
-        by t, as in Horner's form. */
+    /** The polynomial c[0] t^7 + ... + c[7] is c[7] + t × rest (t); this is
+        the rest, in Estrin's form: pairs joined by t² and t⁴. Horner's six
+        dependent multiply-and-adds become three, which matters where erf lies
+        on a feedback loop and its latency, not its throughput, sets the pace.
+        The constant term is added last, so the rounding of the rest is scaled
+        down by t, as in Horner's form. */
     template <typename V>
-    V evaluateErfPolynomial (V t, const V (&c)[8]) noexcept
+    V erfPolynomialRest (V t, const V (&c)[8]) noexcept
     {
         const auto t2 = t * t;
         const auto t4 = t2 * t2;
         const auto low = (c[5] * t + c[6]) + (c[3] * t + c[4]) * t2;
         const auto high = (c[1] * t + c[2]) + c[0] * t2;
-        return (low + high * t4) * t + c[7];
+        return low + high * t4;
     }
 } // namespace fastmath
 
@@ -202,9 +202,14 @@ inline float fastErf (float x) noexcept
     const auto interval = erfInterval (a);
     const auto* row = erfCoefficients[interval];
     const float c[8] = { row[0], row[1], row[2], row[3], row[4], row[5], row[6], row[7] };
+    // Interval 0: x + x P (x²) = (x + x c[7]) + x³ rest (x²), whose first
+    // part is ready before the rest is, so one multiply-and-add follows the
+    // rest as on the other intervals.
+    const auto t = interval == 0 ? a * a : a - erfCentre (interval);
+    const auto rest = erfPolynomialRest (t, c);
     const auto magnitude = a >= erfSaturation ? 1.0f
-                           : interval == 0    ? a + a * evaluateErfPolynomial (a * a, c)
-                                              : evaluateErfPolynomial (a - erfCentre (interval), c);
+                           : interval == 0    ? (a + a * c[7]) + (a * t) * rest
+                                              : rest * t + c[7];
     return orBits (magnitude, signBit (x));
 }
 
@@ -248,10 +253,15 @@ namespace fastmath
         /** erf of each lane of `x`, whose |x| is `a` and whose intervals are the ones held. */
         Float4 evaluate (Float4 x, Float4 a) const noexcept
         {
+            // As the scalar form: c[7] + t rest (t), or on interval 0
+            // (x + x c[7]) + x³ rest (x²), both one multiply-and-add after the rest.
             const auto first = a < Float4::broadcast (0.5f);
-            const auto polynomial = evaluateErfPolynomial (select (first, a * a, a - centre), c);
+            const auto t = select (first, a * a, a - centre);
+            const auto rest = erfPolynomialRest (t, c);
+            const auto constantPart = select (first, a + a * c[7], c[7]);
+            const auto restFactor = select (first, a * t, t);
             const auto magnitude = select (a >= Float4::broadcast (erfSaturation), Float4::broadcast (1.0f),
-                                           select (first, a + a * polynomial, polynomial));
+                                           rest * restFactor + constantPart);
             return orBits (magnitude, signBit (x));
         }
     };
