@@ -80,6 +80,19 @@ public:
         return Float4::lanes (left, right, left, right);
     }
 
+    /** As processFrame (Float4) for the input x × inputGain, the gain taken
+        into the coefficients: where the filter sits on a feedback loop, the
+        gain then costs nothing on the loop's path. */
+    Float4 processFrame (Float4 x, float inputGain) noexcept
+    {
+        if (isGliding())
+            advanceRampsAndUpdateCoefficients();
+
+        const auto left = tick (x.lane (0), 0, inputGain);
+        const auto right = tick (x.lane (1), 1, inputGain);
+        return Float4::lanes (left, right, left, right);
+    }
+
     bool isGliding() const noexcept
     {
         return normalisedCutoffRamp.isGliding() || qRamp.isGliding();
@@ -107,6 +120,16 @@ private:
         const double y = b0 * in + s1[c];
         s1[c] = b1 * in + s2[c] - a1 * y;
         s2[c] = b2 * in - a2 * y;
+        return (float) y;
+    }
+
+    float tick (float x, int c, float inputGain) noexcept
+    {
+        const double in = (double) x;
+        const double gain = (double) inputGain;
+        const double y = (b0 * gain) * in + s1[c];
+        s1[c] = (b1 * gain) * in + s2[c] - a1 * y;
+        s2[c] = (b2 * gain) * in - a2 * y;
         return (float) y;
     }
 

@@ -58,25 +58,28 @@ public:
     BiquadRun (const BiquadRun&) = delete;
     BiquadRun& operator= (const BiquadRun&) = delete;
 
-    /** One frame: lanes 0 and 1 of `x` are the left and right inputs; the
-        result holds the outputs in lanes 0 and 1 and again in 2 and 3. */
-    Float4 processFrame (Float4 x) noexcept
+    /** One frame of the input x × inputGain, as BiquadFilter::processFrame
+        (x, inputGain): lanes 0 and 1 of `x` are the left and right inputs;
+        the result holds the outputs in lanes 0 and 1 and again in 2 and 3. */
+    Float4 processFrame (Float4 x, float inputGain) noexcept
     {
 #if ORVEL_SIMD_SSE2
+        const auto gain = _mm_set1_pd ((double) inputGain);
         const auto in = _mm_cvtps_pd (x.v);
-        const auto y = _mm_add_pd (_mm_mul_pd (b0, in), s1);
-        s1 = _mm_sub_pd (_mm_add_pd (_mm_mul_pd (b1, in), s2), _mm_mul_pd (a1, y));
-        s2 = _mm_sub_pd (_mm_mul_pd (b2, in), _mm_mul_pd (a2, y));
+        const auto y = _mm_add_pd (_mm_mul_pd (_mm_mul_pd (b0, gain), in), s1);
+        s1 = _mm_sub_pd (_mm_add_pd (_mm_mul_pd (_mm_mul_pd (b1, gain), in), s2), _mm_mul_pd (a1, y));
+        s2 = _mm_sub_pd (_mm_mul_pd (_mm_mul_pd (b2, gain), in), _mm_mul_pd (a2, y));
         const auto out = _mm_cvtpd_ps (y);
         return _mm_movelh_ps (out, out);
 #else
         float out[2];
+        const double gain = (double) inputGain;
         for (int c = 0; c < 2; ++c)
         {
             const double in = (double) x.lane (c);
-            const double y = filter.b0 * in + s1[c];
-            s1[c] = filter.b1 * in + s2[c] - filter.a1 * y;
-            s2[c] = filter.b2 * in - filter.a2 * y;
+            const double y = (filter.b0 * gain) * in + s1[c];
+            s1[c] = (filter.b1 * gain) * in + s2[c] - filter.a1 * y;
+            s2[c] = (filter.b2 * gain) * in - filter.a2 * y;
             out[c] = (float) y;
         }
         return Float4::lanes (out[0], out[1], out[0], out[1]);

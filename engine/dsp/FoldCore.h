@@ -240,7 +240,7 @@ private:
     template <typename Filters>
     static Float4 feedBack (Float4 x, float weight, Filters& filters) noexcept
     {
-        const auto lowPassed = filters.loopLowPass.processFrame (x * Float4::broadcast (weight));
+        const auto lowPassed = filters.loopLowPass.processFrame (x, weight);
         return settle (lowPassed, filters.loopErf (lowPassed));
     }
 
