@@ -1,4 +1,5 @@
 #include "engine/dsp/PolyphaseOversampler.h"
+#include "engine/dsp/HotLoop.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -270,6 +271,33 @@ void PolyphaseOversampler<channelCount>::reset() noexcept
 template <int channelCount>
 float* PolyphaseOversampler<channelCount>::processUp (const float* const* channels, int numFrames) noexcept
 {
+    return upsample (channels, numFrames);
+}
+
+template <int channelCount>
+void PolyphaseOversampler<channelCount>::processDown (float* const* channels, int numFrames) noexcept
+{
+    downsample (channels, numFrames);
+}
+
+// The stereo round trip is the one the fold chain runs: its entry points get
+// the second body of HotLoop.h. A member of a class template cannot carry one,
+// so the two-channel entry points are explicit specialisations, which can.
+template <>
+ORVEL_HOT_LOOP float* PolyphaseOversampler<2>::processUp (const float* const* channels, int numFrames) noexcept
+{
+    return upsample (channels, numFrames);
+}
+
+template <>
+ORVEL_HOT_LOOP void PolyphaseOversampler<2>::processDown (float* const* channels, int numFrames) noexcept
+{
+    downsample (channels, numFrames);
+}
+
+template <int channelCount>
+float* PolyphaseOversampler<channelCount>::upsample (const float* const* channels, int numFrames) noexcept
+{
     if (maximumFrames == 0)
         return nullptr;
 
@@ -293,7 +321,7 @@ float* PolyphaseOversampler<channelCount>::processUp (const float* const* channe
 }
 
 template <int channelCount>
-void PolyphaseOversampler<channelCount>::processDown (float* const* channels, int numFrames) noexcept
+void PolyphaseOversampler<channelCount>::downsample (float* const* channels, int numFrames) noexcept
 {
     if (maximumFrames == 0)
         return;

@@ -107,6 +107,8 @@ private:
         std::vector<float> frames; // this stage's interleaved output at its doubled rate
     };
 
+    float* upsample (const float* const* channels, int numFrames) noexcept;
+    void downsample (float* const* channels, int numFrames) noexcept;
     void runUp (Stage& stage, const float* input, int inputFrames) noexcept;
     void runDown (Stage& stage, float* output, int outputFrames) noexcept;
     void snapMemoriesToZero (Filter& filter) noexcept;
@@ -122,6 +124,13 @@ private:
     Float4 thiranAlpha;
     Float4 thiranInput, thiranOutput;
 };
+
+// The stereo entry points are specialised: they carry the faster second body
+// of HotLoop.h where the processor runs one.
+template <>
+float* PolyphaseOversampler<2>::processUp (const float* const* channels, int numFrames) noexcept;
+template <>
+void PolyphaseOversampler<2>::processDown (float* const* channels, int numFrames) noexcept;
 
 extern template class PolyphaseOversampler<2>;
 extern template class PolyphaseOversampler<4>;
