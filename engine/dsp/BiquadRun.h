@@ -59,8 +59,9 @@ public:
     BiquadRun& operator= (const BiquadRun&) = delete;
 
     /** One frame of the input x × inputGain, as BiquadFilter::processFrame
-        (x, inputGain): lanes 0 and 1 of `x` are the left and right inputs;
-        the result holds the outputs in lanes 0 and 1 and again in 2 and 3. */
+        (x, inputGain) in lanes 0 and 1: lanes 0 and 1 of `x` are the left and
+        right inputs, and of the result the outputs; lanes 2 and 3 of the
+        result are 0 (copying the outputs there would cost the loop a step). */
     Float4 processFrame (Float4 x, float inputGain) noexcept
     {
 #if ORVEL_SIMD_SSE2
@@ -69,8 +70,7 @@ public:
         const auto y = _mm_add_pd (_mm_mul_pd (_mm_mul_pd (b0, gain), in), s1);
         s1 = _mm_sub_pd (_mm_add_pd (_mm_mul_pd (_mm_mul_pd (b1, gain), in), s2), _mm_mul_pd (a1, y));
         s2 = _mm_sub_pd (_mm_mul_pd (_mm_mul_pd (b2, gain), in), _mm_mul_pd (a2, y));
-        const auto out = _mm_cvtpd_ps (y);
-        return _mm_movelh_ps (out, out);
+        return _mm_cvtpd_ps (y);
 #else
         float out[2];
         const double gain = (double) inputGain;
@@ -82,7 +82,7 @@ public:
             s2[c] = (filter.b2 * gain) * in - filter.a2 * y;
             out[c] = (float) y;
         }
-        return Float4::lanes (out[0], out[1], out[0], out[1]);
+        return Float4::lanes (out[0], out[1], 0.0f, 0.0f);
 #endif
     }
 
