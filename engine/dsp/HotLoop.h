@@ -11,8 +11,10 @@
 //
 // Elsewhere (macOS, Windows, other architectures) there is one body; Apple's
 // and Windows' toolchains would need their own dispatch, and ARM64 has fused
-// multiply-add in its baseline.
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) && ! defined(ORVEL_SIMD_SCALAR)
+// multiply-add in its baseline. ORVEL_ONE_BODY (the CMake option
+// WRENDLE_ONE_BODY) keeps the SSE2 body alone, to measure or test it on a
+// processor that would otherwise run the other.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) && ! defined(ORVEL_SIMD_SCALAR) && ! defined(ORVEL_ONE_BODY)
 #define ORVEL_HOT_LOOP __attribute__ ((target_clones ("arch=x86-64-v3", "default"), flatten))
 #else
 #define ORVEL_HOT_LOOP
