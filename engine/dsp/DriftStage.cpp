@@ -112,13 +112,16 @@ ORVEL_HOT_LOOP
 void DriftStage::process (float* left, float* right, int numFrames) noexcept
 {
     // The gains are worked out into local arrays a chunk at a time, with the
-    // ramps and the generator in locals: were the loop to write through `left`
-    // and `right`, which the compiler cannot tell apart from the members, it
-    // would store and reload every value of the state each frame.
+    // LFOs, the ramps and the generator in locals: were the loop to write
+    // through `left` and `right`, which the compiler cannot tell apart from the
+    // members, it would store and reload every value of the state each frame.
+    // In one loop, the LFOs', the ramps' and the generator's frame-to-frame
+    // chains overlap.
     constexpr int chunk = 64;
     float leftGains[chunk], rightGains[chunk];
 
     InlineRandom noise (random);
+    RandomLfo::Run first (lfo1), second (lfo2);
     RetargetedRamp leftGain (leftGainRamp), rightGain (rightGainRamp);
     auto depth = depthRamp;
     const auto gain = outputGain;
@@ -127,16 +130,12 @@ void DriftStage::process (float* left, float* right, int numFrames) noexcept
     {
         const int count = std::min (chunk, numFrames - start);
 
-        float firstLevels[chunk], secondLevels[chunk];
-        lfo1.nextValues (firstLevels, count);
-        lfo2.nextValues (secondLevels, count);
-
         for (int i = 0; i < count; ++i)
         {
             float leftNoise, rightNoise;
             noise.nextTwoFloats (leftNoise, rightNoise);
-            const float f = leftNoise * 0.0096f + firstLevels[i];
-            const float k = rightNoise * 0.0088f + secondLevels[i];
+            const float f = leftNoise * 0.0096f + first.next();
+            const float k = rightNoise * 0.0088f + second.next();
             const float d = depth.advance();
             leftGains[i] = leftGain.next (1.0f - f * d);
             rightGains[i] = rightGain.next (1.0f - k * d);

@@ -43,42 +43,59 @@ public:
     /** Starts a glide of the amplitude; computes nothing. */
     void setAmplitudeTarget (float amplitude) noexcept { amplitudeRamp.setTarget (amplitude); }
 
+    /** The LFO's state in locals for a run of samples, handed back when the
+        run goes out of scope. Written through the caller's pointers, which
+        the compiler cannot tell apart from the members, the state would
+        otherwise be stored and reloaded every sample; and two runs in one
+        loop let two LFOs' sample-to-sample chains overlap. The LFO must not
+        be used while a run on it exists. */
+    class Run
+    {
+    public:
+        explicit Run (RandomLfo& lfoToRun) noexcept
+            : lfo (lfoToRun), phase (lfo.phase), level (lfo.y), amplitude (lfo.amplitudeRamp)
+        {
+        }
+
+        ~Run()
+        {
+            lfo.phase = phase;
+            lfo.y = level;
+            lfo.amplitudeRamp = amplitude;
+        }
+
+        Run (const Run&) = delete;
+        Run& operator= (const Run&) = delete;
+
+        /** The next output sample, in 0..amplitude. */
+        float next() noexcept
+        {
+            if (phase >= (float) tableSize)
+            {
+                phase -= (float) tableSize;
+                lfo.refillTable();
+            }
+            // The clamp only matters when rounding lands a wrapped phase on 1024.
+            const int index = juce::jmin ((int) phase, tableSize - 1);
+            phase += lfo.phaseIncrement;
+            // The sum's operands in this order let a fused multiply-add take
+            // the product on the sample-to-sample chain.
+            level = level * lfo.a + (double) lfo.table[(size_t) index] * lfo.oneMinusA;
+            return ((float) level + 1.0f) * 0.5f * amplitude.advance();
+        }
+
+    private:
+        RandomLfo& lfo;
+        float phase;
+        double level;
+        RampedValue amplitude;
+    };
+
     /** The next output sample, in 0..amplitude. */
     float nextValue() noexcept
     {
-        float value;
-        nextValues (&value, 1);
-        return value;
-    }
-
-    /** The next `count` output samples. The state runs in locals for the
-        block: written through `out`, which the compiler cannot tell apart
-        from the members, it would be stored and reloaded every sample. */
-    void nextValues (float* out, int count) noexcept
-    {
-        auto p = phase;
-        auto level = y;
-        auto amplitude = amplitudeRamp;
-
-        for (int i = 0; i < count; ++i)
-        {
-            if (p >= (float) tableSize)
-            {
-                p -= (float) tableSize;
-                refillTable();
-            }
-            // The clamp only matters when rounding lands a wrapped phase on 1024.
-            const int index = juce::jmin ((int) p, tableSize - 1);
-            p += phaseIncrement;
-            // The sum's operands in this order let a fused multiply-add take
-            // the product on the sample-to-sample chain.
-            level = level * a + (double) table[(size_t) index] * oneMinusA;
-            out[i] = ((float) level + 1.0f) * 0.5f * amplitude.advance();
-        }
-
-        phase = p;
-        y = level;
-        amplitudeRamp = amplitude;
+        Run run (*this);
+        return run.next();
     }
 
     float getRateHz() const noexcept { return rateHz; }
