@@ -10,60 +10,43 @@ namespace orvel
 namespace
 {
     /** A gain ramp retargeted every frame: RampedValue::setTarget (target)
-        then advance(), with the ramp's fields in plain locals (so they stay in
-        registers) and a multiplication by the length's reciprocal where
+        then advance(), on a local copy of the ramp (so that it stays in
+        registers) and with a multiplication by the length's reciprocal where
         setTarget divides by the length. */
     struct RetargetedRamp
     {
-        explicit RetargetedRamp (const RampedValue& ramp) noexcept
-            : current (ramp.current), target (ramp.target), step (ramp.step), countdown (ramp.countdown),
-              lengthSamples (ramp.lengthSamples), inverseLength (lengthSamples >= 1 ? 1.0f / (float) lengthSamples : 0.0f)
+        explicit RetargetedRamp (const RampedValue& rampToCopy) noexcept
+            : ramp (rampToCopy), inverseLength (ramp.lengthSamples >= 1 ? 1.0f / (float) ramp.lengthSamples : 0.0f)
         {
         }
 
         float next (float newTarget) noexcept
         {
-            // The drift's case: a new target every frame on a ramp longer
-            // than one frame, so the ramp takes one step toward it.
-            if (newTarget != target && lengthSamples >= 2)
+            if (newTarget != ramp.target)
             {
-                target = newTarget;
-                countdown = lengthSamples - 1;
-                step = (newTarget - current) * inverseLength;
-                current += step;
-                return current;
-            }
+                ramp.target = newTarget;
+                ramp.countdown = ramp.lengthSamples;
 
-            if (newTarget != target)
-            {
-                target = newTarget;
-                countdown = lengthSamples;
-                if (lengthSamples >= 1)
-                    step = (newTarget - current) * inverseLength;
+                // The drift's case: a new target every frame on a ramp longer
+                // than one frame, so the ramp takes one step toward it.
+                if (ramp.lengthSamples >= 2)
+                {
+                    --ramp.countdown;
+                    ramp.step = (newTarget - ramp.current) * inverseLength;
+                    ramp.current += ramp.step;
+                    return ramp.current;
+                }
+
+                if (ramp.lengthSamples >= 1)
+                    ramp.step = (newTarget - ramp.current) * inverseLength;
                 else
-                    current = newTarget;
+                    ramp.current = newTarget;
             }
 
-            if (countdown <= 0)
-                return target;
-            if (--countdown == 0)
-                current = target;
-            else
-                current += step;
-            return current;
+            return ramp.advance();
         }
 
-        void storeInto (RampedValue& ramp) const noexcept
-        {
-            ramp.current = current;
-            ramp.target = target;
-            ramp.step = step;
-            ramp.countdown = countdown;
-        }
-
-        float current, target, step;
-        int countdown;
-        const int lengthSamples;
+        RampedValue ramp;
         const float inverseLength;
     };
 } // namespace
@@ -149,8 +132,8 @@ void DriftStage::process (float* left, float* right, int numFrames) noexcept
     }
 
     random.setSeed ((juce::int64) noise.seed);
-    leftGain.storeInto (leftGainRamp);
-    rightGain.storeInto (rightGainRamp);
+    leftGainRamp = leftGain.ramp;
+    rightGainRamp = rightGain.ramp;
     depthRamp = depth;
 }
 
