@@ -50,7 +50,7 @@ public:
     /** A block of both channels, in place. Each gain ramp is retargeted every
         frame as RampedValue::setTarget() would, with the division by the
         ramp's length done as a multiplication by its reciprocal (the division
-        sat on the frame-to-frame chain; the gains differ by an ulp at most). */
+        sat on the frame-to-frame chain; the gains differ by about an ulp). */
     void process (float* left, float* right, int numFrames) noexcept;
 
     const RandomLfo& getLfo1() const noexcept { return lfo1; }

@@ -311,8 +311,8 @@ public:
     void process (float* frames, int numFrames, bool wantFiltersFirst,
                   RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 
-    /** process<exponentialLaw>() with the law picked here, in the fastest of
-        the bodies this processor runs (see HotLoop.h). */
+    /** process<exponentialLaw>() with the law picked here, in the fastest
+        body the CPU can run (see HotLoop.h). */
     void processBlock (bool exponentialLaw, float* frames, int numFrames, bool wantFiltersFirst,
                        RampedValue& foldAmount, RampedValue& feedback, RampedValue& autoGain) noexcept;
 

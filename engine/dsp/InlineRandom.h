@@ -11,8 +11,8 @@ namespace orvel
 /** juce::Random's generator (48-bit linear congruential) and its
     nextFloat(), written out so that the drift's two draws a frame are
     inlined into its loop instead of two calls into the library. It gives
-    juce::Random's numbers bit for bit and hands its seed back, so the
-    stage's own juce::Random carries on from where the block left it. */
+    juce::Random's numbers bit for bit; `seed` goes back into the juce::Random
+    it was taken from, which then carries on from where the block left it. */
 struct InlineRandom
 {
     explicit InlineRandom (const juce::Random& random) noexcept

@@ -125,8 +125,8 @@ private:
     Float4 thiranInput, thiranOutput;
 };
 
-// The stereo entry points are specialised: they carry the faster second body
-// of HotLoop.h where the processor runs one.
+// The stereo entry points are specialised: they carry the second body of
+// HotLoop.h, which the CPU runs where it can.
 template <>
 float* PolyphaseOversampler<2>::processUp (const float* const* channels, int numFrames) noexcept;
 template <>
