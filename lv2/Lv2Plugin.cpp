@@ -1,5 +1,6 @@
 #include "lv2/Lv2Plugin.h"
 
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2Ports.h"
 
 #include <lv2/atom/atom.h>
@@ -16,18 +17,6 @@ namespace lv2binding
 
 namespace
 {
-    const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
-    {
-        if (features == nullptr)
-            return nullptr;
-
-        for (auto* const* feature = features; *feature != nullptr; ++feature)
-            if ((*feature)->URI != nullptr && std::strcmp ((*feature)->URI, uri) == 0)
-                return (*feature)->data;
-
-        return nullptr;
-    }
-
     /** The block size the host's options promise (maximum first, else nominal), or 0. */
     int blockSizeFromOptions (const LV2_Options_Option* options, const LV2_URID_Map* map)
     {

@@ -45,12 +45,24 @@ namespace
         {
             switch (character)
             {
-                case '\\': result << "\\\\"; break;
-                case '"': result << "\\\""; break;
-                case '\n': result << "\\n"; break;
-                case '\r': result << "\\r"; break;
-                case '\t': result << "\\t"; break;
-                default: result << juce::String::charToString (character); break;
+                case '\\':
+                    result << "\\\\";
+                    break;
+                case '"':
+                    result << "\\\"";
+                    break;
+                case '\n':
+                    result << "\\n";
+                    break;
+                case '\r':
+                    result << "\\r";
+                    break;
+                case '\t':
+                    result << "\\t";
+                    break;
+                default:
+                    result << juce::String::charToString (character);
+                    break;
             }
         }
 
@@ -97,7 +109,7 @@ juce::String toSymbol (const juce::String& identifier)
 
     for (auto character : identifier)
         symbol << (juce::CharacterFunctions::isLetterOrDigit (character) && character < 128 ? juce::String::charToString (character)
-                                                                                          : juce::String ("_"));
+                                                                                            : juce::String ("_"));
 
     if (symbol.isEmpty() || juce::CharacterFunctions::isDigit (symbol[0]))
         symbol = "_" + symbol;

@@ -1,4 +1,5 @@
 #include "lv2/Lv2Entry.h"
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2Plugin.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
@@ -18,18 +19,6 @@ namespace lv2binding
 
 namespace
 {
-    const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
-    {
-        if (features == nullptr)
-            return nullptr;
-
-        for (auto* const* feature = features; *feature != nullptr; ++feature)
-            if ((*feature)->URI != nullptr && std::strcmp ((*feature)->URI, uri) == 0)
-                return (*feature)->data;
-
-        return nullptr;
-    }
-
     /**
         The component placed in the host's window: it holds the processor's editor and follows
         its size, and keeps the host's parameter ports in step with the parameters.

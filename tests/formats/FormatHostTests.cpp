@@ -302,4 +302,5 @@ TEST_P (HostedPlugin, OpensItsEditor)
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values (Format::vst3, Format::lv2),
-                          [] (const auto& info) { return juce::String (hosted::nameOf (info.param)).toStdString(); });
+                          [] (const auto& info)
+                          { return juce::String (hosted::nameOf (info.param)).toStdString(); });

@@ -128,4 +128,3 @@ TEST (Lv2Host, ListsTheFactoryPresetsAsProgramsAndAProgramSetsThePorts)
     EXPECT_NEAR (getPlain (*plugin, "Oversampling", 0.0f, 4.0f), 2.0f, 1.0e-4f);
     plugin->releaseResources();
 }
-
