@@ -108,9 +108,16 @@ TEST (Lv2Host, AProjectSavedWithTheJuceBuiltBundleLoadsItsSound)
 
 TEST (Lv2Host, ListsTheFactoryPresetsAsProgramsAndAProgramSetsThePorts)
 {
+    // One program per preset of the factory bank's source ("[Category/Name]").
+    int presets = 0;
+    for (const auto& line : juce::StringArray::fromLines (juce::File (WRENDLE_FACTORY_BANK).loadFileAsString()))
+        if (line.startsWith ("[") && line.endsWith ("]") && line.contains ("/"))
+            ++presets;
+
     auto plugin = hosted::load (Format::lv2, 48000.0, 512);
     ASSERT_NE (plugin, nullptr);
-    ASSERT_EQ (plugin->getNumPrograms(), 28);
+    ASSERT_GT (presets, 0);
+    ASSERT_EQ (plugin->getNumPrograms(), presets);
 
     int subKeeper = -1;
     for (int program = 0; program < plugin->getNumPrograms(); ++program)

@@ -48,7 +48,8 @@ TEST (Lv2Ui, ShowsTheEditorInTheHostsWindowAndWritesWhatTheEditorMovesToTheHosts
 
 #if JUCE_LINUX || JUCE_BSD
     // A bare Xvfb has no window manager; its missing atoms must not end the process.
-    XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+    XSetErrorHandler ([] (Display*, XErrorEvent*)
+                      { return 0; });
 #endif
 
     Rig rig;
