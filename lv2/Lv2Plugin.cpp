@@ -226,8 +226,9 @@ void Lv2Plugin::applyPortValues() noexcept
         if (parameter.getValue() == normalised)
             continue;
 
+        // setValue alone: telling the parameter's listeners would take JUCE's listener locks
+        // on the audio thread. An editor follows the parameter's value by itself.
         parameter.setValue (normalised);
-        parameter.sendValueChangedMessageToListeners (normalised);
     }
 }
 

@@ -25,6 +25,10 @@ namespace lv2binding
     away from its port; the port does not pull it back until the host moves the port, and the UI
     writes the parameter's value back to the host's port.
 
+    A port's value reaches its parameter through setValue, without the parameter's listeners
+    (they would take JUCE's locks on the audio thread): the processor's editor must follow
+    the parameters' values, as the product's does with its refresh timer.
+
     No feature is required. Without urid:map there is no state and no change notification;
     without options the processor is prepared for defaultBlockSize frames. Longer runs are cut
     into blocks of the prepared size, so run never allocates.
