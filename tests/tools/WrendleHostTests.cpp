@@ -9,6 +9,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -715,7 +716,8 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "GenerateNothing", { "generate", "OUT", "--seconds", "0" }, "--seconds", true },
         UsageCase { "GuiWithoutModule", { "gui" }, "gui needs exactly one PATH", true },
         UsageCase { "GuiForNoTime", { "gui", FIXTURE_MODULE, "--seconds", "0" }, "--seconds", true },
-        UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true }),
+        UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true },
+        UsageCase { "HelpForAnUnknownCommand", { "help", "play" }, "there is no command 'play'", true }),
     [] (const ::testing::TestParamInfo<UsageCase>& info)
     { return std::string (info.param.description); });
 
@@ -729,6 +731,75 @@ TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
     EXPECT_TRUE (contains (result.out, "wrendle-host check PATH")) << result.out;
     EXPECT_TRUE (contains (result.out, "wrendle-host generate OUT.wav")) << result.out;
     EXPECT_TRUE (contains (result.out, "Exit status")) << result.out;
+}
+
+TEST (WrendleHostHelp, EachCommandsHelpNamesEveryOptionItTakesWithAnExample)
+{
+    struct CommandOptions
+    {
+        std::string command;
+        std::vector<std::string> options;
+    };
+
+    const std::vector<std::string> common { "--id PLUGIN_ID", "--verbose" };
+    const CommandOptions commands[] = {
+        { "info", { "--json", "--rate HZ", "--block FRAMES" } },
+        { "render", { "--set NAME=VALUE", "--rate HZ", "--block FRAMES", "--tail SECONDS", "--no-progress" } },
+        { "check", { "--rate HZ", "--other-rate HZ", "--block FRAMES", "--no-gui" } },
+        { "generate", { "--seconds SECONDS", "--rate HZ" } },
+        { "gui", { "--seconds S", "--screenshot FILE.png", "--scale F" } },
+    };
+
+    TempFolder folder;
+
+    for (const auto& [command, options] : commands)
+    {
+        SCOPED_TRACE (command);
+        const auto help = runTool ({ command, "--help" }, folder);
+        ASSERT_EQ (help.exitCode, 0) << help.err;
+
+        auto expected = options;
+
+        if (command != "generate")
+            expected.insert (expected.end(), common.begin(), common.end());
+
+        // Each option once in the synopsis and once where it is explained.
+        for (const auto& option : expected)
+            EXPECT_GE (occurrences (help.out, option), 2u) << option << "\n"
+                                                           << help.out;
+
+        EXPECT_TRUE (contains (help.out, "Example:\n           wrendle-host " + command + " ")) << help.out;
+        EXPECT_EQ (runTool ({ "help", command }, folder).out, help.out);
+    }
+}
+
+TEST (WrendleHostHelp, TheManualPageDescribesEveryOptionTheHelpNames)
+{
+    TempFolder folder;
+    const auto help = runTool ({ "--help" }, folder).out;
+    const auto manualPage = readWholeFile (WRENDLE_HOST_MANUAL_PAGE);
+    ASSERT_FALSE (manualPage.empty());
+
+    size_t optionsSeen = 0;
+
+    for (auto at = help.find ("--"); at != std::string::npos; at = help.find ("--", at + 2))
+    {
+        auto end = at + 2;
+
+        while (end < help.size() && (std::isalnum (static_cast<unsigned char> (help[end])) || help[end] == '-'))
+            ++end;
+
+        // roff writes a minus sign as \-.
+        std::string inRoff;
+
+        for (auto i = at; i < end; ++i)
+            inRoff += help[i] == '-' ? "\\-" : std::string (1, help[i]);
+
+        EXPECT_TRUE (contains (manualPage, inRoff)) << help.substr (at, end - at) << " is not in the manual page";
+        ++optionsSeen;
+    }
+
+    EXPECT_GT (optionsSeen, 15u);
 }
 
 //==============================================================================
