@@ -296,10 +296,10 @@ namespace
         return plan;
     }
 
-    std::string latencyText (uint64_t samples, double sampleRateHz)
+    std::string samplesText (uint64_t samples, double sampleRateHz)
     {
         char text[96];
-        std::snprintf (text, sizeof (text), "latency %llu samples (%.2f ms)", static_cast<unsigned long long> (samples),
+        std::snprintf (text, sizeof (text), "%llu samples (%.2f ms)", static_cast<unsigned long long> (samples),
                        1000.0 * static_cast<double> (samples) / sampleRateHz);
         return text;
     }
@@ -330,9 +330,8 @@ namespace
             lines += factor;
         }
 
-        auto latencyLine = latencyText (totals.latencySamples, source.sampleRateHz);
-        latencyLine[0] = 'L';
-        lines += "\n" + latencyLine + ", compensated: the output lines up with the input";
+        lines += "\nLatency " + samplesText (totals.latencySamples, source.sampleRateHz)
+                 + ", compensated: the output lines up with the input";
 
         // A plug-in that asks for restarts all the time gets a few lines and a count.
         constexpr size_t restartsShown = 8;
@@ -344,12 +343,12 @@ namespace
             std::snprintf (where, sizeof (where), "\nRestarted at %.3f s (frame %llu), as the plug-in asked: ",
                            static_cast<double> (restarts[i].frame) / source.sampleRateHz,
                            static_cast<unsigned long long> (restarts[i].frame));
-            lines += where + latencyText (restarts[i].latencySamples, source.sampleRateHz) + " from there, compensated";
+            lines += where + ("latency " + samplesText (restarts[i].latencySamples, source.sampleRateHz)) + " from there, compensated";
         }
 
         if (restarts.size() > restartsShown)
-            lines += "\n" + std::to_string (restarts.size() - restartsShown) + " more restarts; the last left the "
-                     + latencyText (restarts.back().latencySamples, source.sampleRateHz);
+            lines += "\n" + std::to_string (restarts.size() - restartsShown) + " more restarts; the last left the latency at "
+                     + samplesText (restarts.back().latencySamples, source.sampleRateHz);
 
         return lines;
     }
