@@ -25,7 +25,8 @@ set(CPACK_PACKAGE_DESCRIPTION "Wrendle Fold drives every input sample into sin(d
 follower, filters and saturated feedback around the folder, up to 16x
 oversampling, automatic gain compensation, a latency-aligned dry/wet mix and a
 soft clipper. This package holds the CLAP, LV2 and VST3 plug-ins, the
-standalone application wrendle-fold and the factory presets.")
+standalone application wrendle-fold, the factory presets and wrendle-host,
+a command-line CLAP host that renders audio files through the plug-in.")
 set(CPACK_PACKAGE_CONTACT "${WRENDLE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

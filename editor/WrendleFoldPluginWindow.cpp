@@ -285,7 +285,8 @@ void WrendleFoldPluginWindow::initTopBar()
                         "Randomizer", [this]
                         { randomizeParameters(); });
 
-    // 8: the news group; the badge shows the notifier's unread flag (1 or nothing).
+    // 8: the news group; the badge shows the notifier's unread flag (1 or nothing),
+    // and nothing while the news check is off.
     secondTopBox.setBounds (379, 9, 92, 29);
     addAndMakeVisible (secondTopBox);
 
@@ -295,7 +296,9 @@ void WrendleFoldPluginWindow::initTopBar()
 
     // A small dot on the bell's upper right shoulder.
     unreadBadge.setBounds (newsButton.getX() + 12, newsButton.getY() - 3, unreadBadgeSize, unreadBadgeSize);
-    unreadBadge.setUnreadCount (processor.getNotifications().unreadFlag());
+    settings.loadMakerSettings (true);
+    const auto newsOn = settings.getMakerBool (orvel::OrvelSettings::newsNotificationsKey, true);
+    unreadBadge.setUnreadCount (newsOn ? processor.getNotifications().unreadFlag() : 0);
     unreadBadge.repaint();
     addAndMakeVisible (unreadBadge);
 

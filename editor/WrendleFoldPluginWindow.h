@@ -92,7 +92,7 @@ public:
         static constexpr const char* clipboard = "Clipboard";
         static constexpr const char* copySettings = "Copy Settings";
         static constexpr const char* pasteSettings = "Paste Settings";
-        static constexpr const char* newsNotifications = "News Notifications";
+        static constexpr const char* checkForNews = "Check for news";
         static constexpr const char* leftHandedMouse = "Left-Handed Mouse";
         static constexpr const char* accelerateGui = "GPU Acceleration";
         static constexpr const char* graphics = "Graphics";
@@ -106,8 +106,8 @@ public:
         static constexpr const char* webPage = "Product Page";
         static constexpr const char* about = "About";
 
-        static constexpr const char* newsOffTitle = "News notifications are off";
-        static constexpr const char* newsOffText = "Switch them on in the options menu.";
+        static constexpr const char* newsOffTitle = "The news check is off";
+        static constexpr const char* newsOffText = "Switch on Check for news in the options menu.";
         static constexpr const char* noNewsTitle = "No news";
         static constexpr const char* noNewsText = "You are up to date.";
     };

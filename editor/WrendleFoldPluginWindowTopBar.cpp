@@ -192,13 +192,22 @@ void WrendleFoldPluginWindow::initMorePopupMenu()
 
     optionsMenu.addSeparator();
 
-    // 6: news notifications. The action writes the inverse of what the menu
-    // showed, into a freshly read file, so another instance's changes survive.
+    // 6: the news check, the user's consent to it. The action writes the inverse of
+    // what the menu showed, into a freshly read file, so another instance's changes
+    // survive. Switched off, the bell's badge goes out with it: nothing is shown.
     settings.loadMakerSettings (true);
     const auto newsOn = settings.getMakerBool (orvel::OrvelSettings::newsNotificationsKey, true);
 
-    builder.add (optionsMenu, Texts::newsNotifications, newsOn, [newsOn] (WrendleFoldPluginWindow& w)
-                 { w.settings.writeMakerBool (orvel::OrvelSettings::newsNotificationsKey, ! newsOn); });
+    builder.add (optionsMenu, Texts::checkForNews, newsOn, [newsOn] (WrendleFoldPluginWindow& w)
+                 {
+                     w.settings.writeMakerBool (orvel::OrvelSettings::newsNotificationsKey, ! newsOn);
+
+                     if (newsOn)
+                     {
+                         w.processor.getNotifications().clearUnread();
+                         w.unreadBadge.setUnreadCount (0);
+                         w.unreadBadge.repaint();
+                     } });
 
     // 7: left-handed mouse.
     builder.add (optionsMenu, Texts::leftHandedMouse, userSettings.leftHandedMouse,

@@ -114,11 +114,26 @@ private:
 
 void printUsage()
 {
-    std::printf ("Usage: wrendle-fold [--help | --check]\n"
-                 "Plays live input through " JucePlugin_Name " " JucePlugin_VersionString " by " JucePlugin_Manufacturer ".\n"
-                 "  --help   show this text\n"
-                 "  --check  fold one second of a test tone without audio device or window, and say whether the output is sound\n"
-                 "Without options the application opens its window; the audio device is chosen in its Options menu.\n");
+    std::printf ("Usage: wrendle-fold [--check | --help]\n"
+                 "Plays live input through " JucePlugin_Name " " JucePlugin_VersionString " by " JucePlugin_Manufacturer
+                 ", a stereo sine-wave folder.\n"
+                 "\n"
+                 "Without options the application opens its window: the effect's editor under\n"
+                 "an Options button of its own, whose Audio/MIDI Settings choose the audio device\n"
+                 "(ALSA, or JACK when a JACK server runs), its sample rate and buffer size, and\n"
+                 "whether the input is muted to keep a microphone from feeding back.\n"
+                 "\n"
+                 "  --check  fold one second of a 440 Hz test tone without audio device or\n"
+                 "           window, print the output's peak and exit with 0 when the output\n"
+                 "           is sound (finite and not silent), 1 otherwise\n"
+                 "  --help   show this text (also -h)\n"
+                 "\n"
+                 "Examples:\n"
+                 "  wrendle-fold           open the window and play\n"
+                 "  wrendle-fold --check   check the effect on a machine without sound or display\n"
+                 "\n"
+                 "Settings and presets are those of the plug-ins (on Linux in\n"
+                 "~/.local/share/" JucePlugin_Manufacturer "/); the manual page wrendle-fold(1) tells more.\n");
 }
 
 /** Folds a 440 Hz tone for one second at 48 kHz; 0 when the output is finite and not silent. */

@@ -6,10 +6,12 @@ namespace orvel
 {
 
 PluginNotifications::PluginNotifications (const juce::String& productIdentifierToUse,
-                                          const juce::String& serverAddressToUse)
+                                          const juce::String& serverAddressToUse,
+                                          Clock clockToUse)
     : juce::Thread ("KestrivanePN"),
       productIdentifier (productIdentifierToUse),
       serverAddress (serverAddressToUse),
+      clock (clockToUse != nullptr ? std::move (clockToUse) : Clock (&juce::Time::getCurrentTime)),
       published (std::make_shared<const Snapshot>())
 {
 }
@@ -52,7 +54,7 @@ void PluginNotifications::checkForNews()
 
     if (newsFile.exists())
     {
-        const auto ageMs = (juce::Time::getCurrentTime() - newsFile.getLastModificationTime()).inMilliseconds();
+        const auto ageMs = (clock() - newsFile.getLastModificationTime()).inMilliseconds();
         const auto ageHours = (double) ageMs / 1000.0 / 3600.0;
 
         if (ageHours <= maxCacheAgeHours)
@@ -69,6 +71,11 @@ void PluginNotifications::checkForNews()
 //==============================================================================
 void PluginNotifications::run()
 {
+    // Claimed before the request, so a fetch that fails also waits its day; the lock
+    // behind the claim may keep this thread up to two seconds, well inside stopTimeoutMs.
+    if (! settings.claimNewsCheck (clock(), juce::RelativeTime::hours (hoursBetweenFetches)))
+        return;
+
     const auto answer = fetchAnswer();
 
     if (threadShouldExit() || ! answer.has_value() || answer->contains ("error"))

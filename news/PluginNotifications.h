@@ -6,6 +6,7 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,11 +28,15 @@ struct Notice
     Tells the user that a newer version of the product exists.
 
     Once per instance, checkForNews() shows the notice cached by an earlier check (if
-    that check is at most 36 hours old) and starts one background fetch on the thread
-    "KestrivanePN". The fetch POSTs an empty body to <server address><product
-    identifier>.kvn, caches a usable answer in the news folder (OrvelSettings) and
-    turns it into at most one "new version" notice plus an unread flag. The maker-wide
-    switch "KV-pn1" turns all of this off.
+    that check is at most 36 hours old) and starts the thread "KestrivanePN". The
+    thread fetches only when no instance of this user, in any process, has fetched or
+    tried to within a day (OrvelSettings::claimNewsCheck keeps the time of the last
+    attempt under the settings lock), so a project that loads 50 instances makes one
+    request, and a failed fetch waits a day like a successful one. The fetch POSTs an
+    empty body to <server address><product identifier>.kvn, caches a usable answer in
+    the news folder (OrvelSettings) and turns it into at most one "new version" notice
+    plus an unread flag. The maker-wide switch "KV-pn1" (the options menu's "Check for
+    news") turns all of this off: nothing is then read, fetched or shown.
 
     Notice file (the server's answer and the cache hold the same document):
 
@@ -79,6 +84,13 @@ public:
     /** A cache at most this old is shown before the network answers. */
     static constexpr double maxCacheAgeHours = 36.0;
 
+    /** The user's instances fetch at most once in this time, between them. */
+    static constexpr double hoursBetweenFetches = 24.0;
+
+    /** What the fetcher takes for now: the system clock, or a test's. Called on the
+        message thread and on the fetch thread. */
+    using Clock = std::function<juce::Time()>;
+
     /** Bound of each network wait. curl counts in whole seconds. */
     static constexpr int connectionTimeoutMs = 3000;
 
@@ -91,18 +103,22 @@ public:
     //==============================================================================
     /** @param productIdentifier  names the file requested from the server
         @param serverAddress      address and path the identifier is appended to
+        @param clock              now, for the cache's age and the day between fetches
+                                  (null: the system clock)
 
         Nothing is read, fetched or started here.
     */
     explicit PluginNotifications (const juce::String& productIdentifier,
-                                  const juce::String& serverAddress = defaultServerAddress);
+                                  const juce::String& serverAddress = defaultServerAddress,
+                                  Clock clock = nullptr);
 
     /** Stops a running fetch, waiting at most stopTimeoutMs. */
     ~PluginNotifications() override;
 
     /** Empties the list, then (unless the news switch is off) shows a fresh cached
-        notice at once and starts the one fetch of this instance. Call once, on the
-        message thread, after the owner is constructed; later calls do nothing.
+        notice at once and starts the thread, which fetches when the day's fetch is
+        still to be made. Call once, on the message thread, after the owner is
+        constructed; later calls do nothing.
     */
     void checkForNews();
 
@@ -168,6 +184,7 @@ private:
     //==============================================================================
     const juce::String productIdentifier;
     const juce::String serverAddress;
+    const Clock clock;
     std::atomic<int> unread { 0 };
 
     /** Used by checkForNews() before the thread starts and by the thread afterwards;

@@ -340,6 +340,22 @@ bool OrvelSettings::writeMakerBool (const juce::String& key, bool value)
     return saveMakerSettings();
 }
 
+bool OrvelSettings::claimNewsCheck (juce::Time now, juce::RelativeTime minInterval)
+{
+    const ScopedFolderLock lock (getSettingsFolder());
+    loadProductSettings (true);
+
+    // Anything but a number reads as 1970: long enough ago.
+    const juce::Time lastAttempt (getProductString (lastNewsCheckKey).getLargeIntValue());
+    const auto sinceLastAttempt = std::abs ((now - lastAttempt).inMilliseconds());
+
+    if (sinceLastAttempt < minInterval.inMilliseconds())
+        return false;
+
+    setProductString (lastNewsCheckKey, juce::String (now.toMilliseconds()), false);
+    return saveProductSettings();
+}
+
 //==============================================================================
 juce::File OrvelSettings::getBaseFolder() const
 {

@@ -86,11 +86,15 @@ public:
     static constexpr const char* accelerateGuiKey = "KV-AccelerateGUI";
     static constexpr const char* newsNotificationsKey = "KV-pn1";
 
-    /** Product keys; saveEditorSettings() always writes all four together. */
+    /** Product keys; saveEditorSettings() always writes the first four together. */
     static constexpr const char* windowSizeKey = "WindowSize";
     static constexpr const char* brightnessKey = "Brightness";
     static constexpr const char* contrastKey = "Contrast";
     static constexpr const char* envelopeLinearKey = "EnvelopeLinear";
+
+    /** Product key: when an instance of this user last fetched the news or tried to, in
+        milliseconds since 1970 (UTC). Written by claimNewsCheck(). */
+    static constexpr const char* lastNewsCheckKey = "LastNewsCheck";
 
     static constexpr double minWindowSize = 0.5;
     static constexpr double maxWindowSize = 2.0;
@@ -170,6 +174,16 @@ public:
         what an options-menu toggle does. Returns the result of the write.
     */
     bool writeMakerBool (const juce::String& key, bool value);
+
+    /** Claims the news fetch for every instance of the user, in every process: under
+        the settings folder's lock, reloads the product file and, unless the last attempt
+        it records lies less than minInterval before (or after) now, records now and
+        answers true. A time further in the future than minInterval counts as a clock
+        that was put back, not as a reason to wait. Answers false, too, when the time
+        cannot be written (a file this store must not write over, a read-only disk):
+        without the record every instance would fetch.
+    */
+    bool claimNewsCheck (juce::Time now, juce::RelativeTime minInterval);
 
     //==============================================================================
     /** Folders and files. Every call resolves the folder afresh: a symbolic link is

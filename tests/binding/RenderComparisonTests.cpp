@@ -86,15 +86,14 @@ Audio makeTestSignal (double seconds, int sampleRateHz)
     return audio;
 }
 
-/** The processor in this process, driven as the binding drives it: prepared for the block
-    size, parameters set before the first block, blocks processed in place, the first
-    `latency` samples dropped. */
+/** The processor in this process, driven as the command-line host drives the module:
+    parameters set while it is not prepared (the host's flush before activating), then
+    prepared for the block size, blocks processed in place, and the latency it reports once
+    prepared dropped from the start. */
 Audio renderInProcess (const Audio& input, int blockFrames, const std::vector<std::pair<juce::String, float>>& settings)
 {
     const std::unique_ptr<juce::AudioProcessor> processor (createWrendleFoldProcessor());
     processor->setNonRealtime (true);
-    processor->setRateAndBufferSizeDetails (input.sampleRateHz, blockFrames);
-    processor->prepareToPlay (input.sampleRateHz, blockFrames);
 
     for (const auto& [name, normalised] : settings)
         for (auto* parameter : processor->getParameters())
@@ -103,6 +102,9 @@ Audio renderInProcess (const Audio& input, int blockFrames, const std::vector<st
                 parameter->setValue (normalised);
                 parameter->sendValueChangedMessageToListeners (normalised);
             }
+
+    processor->setRateAndBufferSizeDetails (input.sampleRateHz, blockFrames);
+    processor->prepareToPlay (input.sampleRateHz, blockFrames);
 
     Audio output;
     output.channels = 2;
@@ -113,10 +115,10 @@ Audio renderInProcess (const Audio& input, int blockFrames, const std::vector<st
     juce::MidiBuffer midi;
     const auto inputFrames = input.frames();
     size_t framesProcessed = 0;
-    size_t latency = 0;
-    size_t toDrop = 0;
+    const auto latency = (size_t) juce::jmax (0, processor->getLatencySamples());
+    size_t toDrop = latency;
 
-    for (bool first = true; output.frames() < inputFrames; first = false)
+    while (output.frames() < inputFrames)
     {
         const auto frames = (int) std::min<size_t> ((size_t) blockFrames, inputFrames + latency - framesProcessed);
         buffer.setSize (2, frames, false, false, true);
@@ -131,9 +133,6 @@ Audio renderInProcess (const Audio& input, int blockFrames, const std::vector<st
         processor->processBlock (buffer, midi);
         midi.clear();
         framesProcessed += (size_t) frames;
-
-        if (first)
-            latency = toDrop = (size_t) juce::jmax (0, processor->getLatencySamples());
 
         const auto dropped = std::min<size_t> (toDrop, (size_t) frames);
         toDrop -= dropped;

@@ -4,18 +4,29 @@
 
 using namespace topbartest;
 
-TEST_F (TopBarTest, TheBellListsTheUnreadNoticeClearsTheBadgeAndListsItAgainNextTime)
+namespace
 {
-    // A fresh cached notice that asks to be noticed, as a new instance finds it.
-    closeEditor();
-    processor.reset();
-    writeMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true);
-    const auto newsFile = orvel::OrvelSettings().getNewsFile();
-    ASSERT_TRUE (newsFile.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?><KESTRIVANE_NEWS latestVersion="9.0.0" kind="update notify"/>)"));
-    processor = std::make_unique<WrendleFoldProcessor> (editortest::refusingNewsAddress());
-    openEditor();
-    recordPlatformServices();
-    newsFile.deleteFile();
+struct NewsBellTest : TopBarTest
+{
+    /** A new instance that finds a fresh cached notice asking to be noticed. */
+    void openWithUnreadNotice()
+    {
+        closeEditor();
+        processor.reset();
+        writeMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true);
+        const auto newsFile = orvel::OrvelSettings().getNewsFile();
+        ASSERT_TRUE (newsFile.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?><KESTRIVANE_NEWS latestVersion="9.0.0" kind="update notify"/>)"));
+        processor = std::make_unique<WrendleFoldProcessor> (editortest::refusingNewsAddress());
+        openEditor();
+        recordPlatformServices();
+        newsFile.deleteFile();
+    }
+};
+} // namespace
+
+TEST_F (NewsBellTest, TheBellListsTheUnreadNoticeClearsTheBadgeAndListsItAgainNextTime)
+{
+    openWithUnreadNotice();
 
     auto& notifications = processor->getNotifications();
     ASSERT_EQ (notifications.getNumNotices(), 1);
@@ -52,6 +63,32 @@ TEST_F (TopBarTest, TheBellListsTheUnreadNoticeClearsTheBadgeAndListsItAgainNext
     EXPECT_EQ (openedUrls, juce::StringArray ("https://kestrivane.com/account/"));
 }
 
+TEST_F (NewsBellTest, WhileTheNewsCheckIsOffTheBadgeShowsNothing)
+{
+    openWithUnreadNotice();
+    auto& notifications = processor->getNotifications();
+    ASSERT_EQ (window->getUnreadBadge().getUnreadCount(), 1);
+
+    // Switched off by another instance: an editor opened now shows no badge, and one
+    // opened once it is on again shows what is still unread.
+    writeMakerSetting (orvel::OrvelSettings::newsNotificationsKey, false);
+    closeEditor();
+    openEditor();
+    EXPECT_EQ (window->getUnreadBadge().getUnreadCount(), 0);
+    EXPECT_EQ (notifications.unreadFlag(), 1);
+
+    writeMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true);
+    closeEditor();
+    openEditor();
+    EXPECT_EQ (window->getUnreadBadge().getUnreadCount(), 1);
+
+    // Switched off here: the badge goes out at once and stays out.
+    choose (optionsMenu(), { Texts::checkForNews });
+    ASSERT_FALSE (readMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true));
+    EXPECT_EQ (window->getUnreadBadge().getUnreadCount(), 0);
+    EXPECT_EQ (notifications.unreadFlag(), 0);
+}
+
 TEST_F (TopBarTest, WithoutNoticesOrWithNewsSwitchedOffTheBellListsOneFixedEntry)
 {
     auto& news = window->getNewsWindow();
@@ -64,7 +101,7 @@ TEST_F (TopBarTest, WithoutNoticesOrWithNewsSwitchedOffTheBellListsOneFixedEntry
     EXPECT_EQ (news.getList().getEntry (0)->getLink(), "#");
 
     // Switched off: the fixed entry, and the badge keeps what it showed.
-    choose (optionsMenu(), { Texts::newsNotifications });
+    choose (optionsMenu(), { Texts::checkForNews });
     ASSERT_FALSE (readMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true));
     badge.setUnreadCount (1);
     news.setVisible (false);

@@ -9,7 +9,7 @@ TEST_F (OptionsMenuTest, EntriesComeInOrderWithTheirSubMenusAndIcons)
     const auto& menu = optionsMenu();
 
     EXPECT_EQ (entryTexts (menu).joinIntoString ("|"),
-               juce::StringArray ({ "Oversampling>", "Envelope>", "-", "Clipboard>", "-", Texts::newsNotifications,
+               juce::StringArray ({ "Oversampling>", "Envelope>", "-", "Clipboard>", "-", Texts::checkForNews,
                                     Texts::leftHandedMouse, "-", Texts::accelerateGui, "Graphics>", "Window Size>", "-",
                                     Texts::webPage, Texts::about })
                    .joinIntoString ("|"));
@@ -33,7 +33,7 @@ TEST_F (OptionsMenuTest, EntriesComeInOrderWithTheirSubMenusAndIcons)
     // In a fresh instance: oversampling off, exponential envelope, news on, 0% twice.
     EXPECT_EQ (tickedTexts (subMenu (menu, { Texts::oversampling })), juce::StringArray ("Off"));
     EXPECT_EQ (tickedTexts (subMenu (menu, { Texts::envelope })), juce::StringArray ("Exponential"));
-    EXPECT_EQ (tickedTexts (menu), juce::StringArray (Texts::newsNotifications));
+    EXPECT_EQ (tickedTexts (menu), juce::StringArray (Texts::checkForNews));
     EXPECT_EQ (tickedTexts (subMenu (menu, { Texts::graphics, Texts::brightness })), juce::StringArray ("0%"));
     EXPECT_EQ (tickedTexts (subMenu (menu, { Texts::graphics, Texts::contrast })), juce::StringArray ("0%"));
     EXPECT_TRUE (tickedTexts (subMenu (menu, { Texts::clipboard })).isEmpty());
@@ -192,21 +192,21 @@ TEST_F (OptionsMenuTest, EnvelopeLeftHandedAndGpuItemsChangeTheStateAndWriteItAt
 TEST_F (OptionsMenuTest, TheNewsSwitchWritesTheInverseOfWhatItShowedIntoAFreshlyReadFile)
 {
     const auto& menu = optionsMenu();
-    ASSERT_TRUE (tickedTexts (menu).contains (Texts::newsNotifications));
+    ASSERT_TRUE (tickedTexts (menu).contains (Texts::checkForNews));
 
     // Another instance writes meanwhile; its change survives this one's write.
     writeMakerSetting (orvel::OrvelSettings::leftHandedMouseKey, true);
 
-    choose (menu, { Texts::newsNotifications });
+    choose (menu, { Texts::checkForNews });
     EXPECT_FALSE (readMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true));
     EXPECT_TRUE (readMakerSetting (orvel::OrvelSettings::leftHandedMouseKey, false));
 
     // Chosen again from the same (stale) menu it writes the same value: what the user saw.
-    choose (menu, { Texts::newsNotifications });
+    choose (menu, { Texts::checkForNews });
     EXPECT_FALSE (readMakerSetting (orvel::OrvelSettings::newsNotificationsKey, true));
 
-    EXPECT_FALSE (tickedTexts (optionsMenu()).contains (Texts::newsNotifications));
-    choose (window->getOptionsMenu(), { Texts::newsNotifications });
+    EXPECT_FALSE (tickedTexts (optionsMenu()).contains (Texts::checkForNews));
+    choose (window->getOptionsMenu(), { Texts::checkForNews });
     EXPECT_TRUE (readMakerSetting (orvel::OrvelSettings::newsNotificationsKey, false));
 }
 

@@ -81,12 +81,13 @@ juce::AudioBuffer<float> readWav (const juce::File& file)
 juce::AudioBuffer<float> renderOffline (juce::AudioProcessor& processor, const juce::AudioBuffer<float>& input,
                                         const std::map<juce::String, float>& settings)
 {
+    // Values first, as wrendle-host sets them before it activates the plug-in.
     processor.setNonRealtime (true);
-    processor.setPlayConfigDetails (2, 2, sampleRate, blockSize);
-    processor.prepareToPlay (sampleRate, blockSize);
     for (const auto& [name, normalised] : settings)
         if (auto* parameter = findParameter (processor, name))
             parameter->setValueNotifyingHost (normalised);
+    processor.setPlayConfigDetails (2, 2, sampleRate, blockSize);
+    processor.prepareToPlay (sampleRate, blockSize);
 
     const int frames = input.getNumSamples();
     juce::AudioBuffer<float> output (2, frames);

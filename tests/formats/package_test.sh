@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package holds the four builds in the folders hosts search, the
-# factory presets and the desktop entry, depends on the libraries its binaries
-# link, and lintian finds no error in it (its warnings are printed).
+# factory presets, the desktop entry, wrendle-host and the manual pages of both
+# commands, depends on the libraries its binaries link, and lintian finds no
+# error in it and no command without a manual page (its warnings are printed).
 # Usage: package_test.sh <wrendle-fold_<version>_amd64.deb>
 set -euo pipefail
 
@@ -27,6 +28,9 @@ for path in \
     ./usr/lib/lv2/WrendleFold.lv2/libWrendleFold.so \
     ./usr/lib/vst3/WrendleFold.vst3/Contents/x86_64-linux/WrendleFold.so \
     ./usr/bin/wrendle-fold \
+    ./usr/bin/wrendle-host \
+    ./usr/share/man/man1/wrendle-fold.1.gz \
+    ./usr/share/man/man1/wrendle-host.1.gz \
     ./usr/share/applications/wrendle-fold.desktop \
     ./usr/share/icons/hicolor/scalable/apps/wrendle-fold.svg \
     ./usr/share/doc/wrendle-fold/copyright; do
@@ -46,5 +50,8 @@ lintian_output=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
 echo "$lintian_output"
 if grep -q '^E:' <<< "$lintian_output"; then
     fail "lintian reports errors"
+fi
+if grep -q 'no-manual-page' <<< "$lintian_output"; then
+    fail "lintian finds a command without a manual page"
 fi
 echo "ok: $(basename "$deb")"

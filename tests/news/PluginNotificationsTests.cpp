@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
 namespace
 {
 
@@ -50,6 +55,17 @@ protected:
     {
         ASSERT_TRUE (notifications.waitForThreadToExit (20000));
     }
+
+    /** An instance on the test's clock: now, moved on by advanceClock(). */
+    std::unique_ptr<PluginNotifications> makeNotifications (const juce::String& address)
+    {
+        return std::make_unique<PluginNotifications> ("wrendlefold", address, [this]
+                                                      { return juce::Time (nowMs.load()); });
+    }
+
+    void advanceClock (juce::RelativeTime step) { nowMs += step.inMilliseconds(); }
+
+    std::atomic<juce::int64> nowMs { juce::Time::getCurrentTime().toMilliseconds() };
 };
 
 //==============================================================================
@@ -163,6 +179,7 @@ TEST_F (NotificationsTest, AFetchedNoticeReplacesTheCacheAndRaisesTheFlagOnlyWhe
     {
         SCOPED_TRACE (juce::String (c.version) + " " + c.kind);
         newsFile().deleteFile();
+        productSettingsFile().deleteFile(); // each case is the day's first fetch
 
         const auto answer = noticeDocument (c.version, c.kind);
         LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, answer);
@@ -235,6 +252,7 @@ TEST_F (NotificationsTest, AnswersThatAreNotANoticeLeaveTheCacheAndTheShownNotic
         SCOPED_TRACE (c.name);
         writeCache (noticeDocument ("2.0.0", "update"), 1.0);
         const auto cachedBytes = newsFile().loadFileAsString();
+        productSettingsFile().deleteFile(); // each case is the day's first fetch
 
         LocalHttpServer server (LocalHttpServer::Behaviour::answer, c.statusCode, c.body);
         PluginNotifications notifications ("wrendlefold", server.address());
@@ -250,6 +268,166 @@ TEST_F (NotificationsTest, AnswersThatAreNotANoticeLeaveTheCacheAndTheShownNotic
 }
 
 //==============================================================================
+// One fetch a day for all of the user's instances, whether it worked or not.
+
+TEST_F (NotificationsTest, TenInstancesInARowMakeOneRequestShowTheCachedNoticeAndADayLaterOneMore)
+{
+    LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, noticeDocument ("2.0.0", "update notify"));
+
+    const auto openInstances = [&] (int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            auto notifications = makeNotifications (server.address());
+            notifications->checkForNews();
+
+            // All but the day's first show the notice it fetched at once.
+            if (! server.requests().empty())
+            {
+                EXPECT_EQ (notifications->getNumNotices(), 1) << "instance " << i;
+            }
+
+            waitForFetch (*notifications);
+        }
+    };
+
+    openInstances (10);
+    EXPECT_EQ (server.requests().size(), 1u);
+
+    advanceClock (juce::RelativeTime::hours (PluginNotifications::hoursBetweenFetches) - juce::RelativeTime::minutes (1));
+    openInstances (3);
+    EXPECT_EQ (server.requests().size(), 1u) << "not yet a day";
+
+    advanceClock (juce::RelativeTime::minutes (1));
+    openInstances (10);
+    EXPECT_EQ (server.requests().size(), 2u) << "a day after the first";
+}
+
+TEST_F (NotificationsTest, TenInstancesCheckingAtOnceMakeOneRequest)
+{
+    LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, noticeDocument ("2.0.0", "update notify"));
+    std::vector<std::unique_ptr<PluginNotifications>> instances;
+
+    for (int i = 0; i < 10; ++i)
+        instances.push_back (makeNotifications (server.address()));
+
+    for (auto& notifications : instances)
+        notifications->checkForNews();
+
+    for (auto& notifications : instances)
+        waitForFetch (*notifications);
+
+    EXPECT_EQ (server.requests().size(), 1u);
+}
+
+TEST_F (NotificationsTest, AFailedFetchWaitsADayLikeASuccessfulOne)
+{
+    LocalHttpServer server (LocalHttpServer::Behaviour::answer, 500, "");
+
+    for (int i = 0; i < 3; ++i)
+    {
+        auto notifications = makeNotifications (server.address());
+        notifications->checkForNews();
+        waitForFetch (*notifications);
+    }
+
+    EXPECT_EQ (server.requests().size(), 1u);
+
+    advanceClock (juce::RelativeTime::hours (PluginNotifications::hoursBetweenFetches));
+    auto nextDay = makeNotifications (server.address());
+    nextDay->checkForNews();
+    waitForFetch (*nextDay);
+    EXPECT_EQ (server.requests().size(), 2u);
+}
+
+TEST_F (NotificationsTest, WithTheSwitchOffTenInstancesMakeNoRequestAndLeaveTheDaysFetchToTheNextOneOn)
+{
+    LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, noticeDocument ("2.0.0", "update notify"));
+    ASSERT_TRUE (OrvelSettings().writeMakerBool (OrvelSettings::newsNotificationsKey, false));
+
+    for (int i = 0; i < 10; ++i)
+    {
+        auto notifications = makeNotifications (server.address());
+        notifications->checkForNews();
+        EXPECT_FALSE (notifications->isThreadRunning());
+    }
+
+    EXPECT_TRUE (server.requests().empty());
+    EXPECT_FALSE (productSettingsFile().existsAsFile() && productSettingsFile().loadFileAsString().contains (OrvelSettings::lastNewsCheckKey));
+
+    ASSERT_TRUE (OrvelSettings().writeMakerBool (OrvelSettings::newsNotificationsKey, true));
+    auto switchedOn = makeNotifications (server.address());
+    switchedOn->checkForNews();
+    waitForFetch (*switchedOn);
+    EXPECT_EQ (server.requests().size(), 1u);
+}
+
+TEST_F (NotificationsTest, TheLastAttemptOnRecordDecidesWhetherAnInstanceFetches)
+{
+    struct Case
+    {
+        const char* description;
+        std::function<juce::String (juce::Time now)> recorded;
+        bool fetches;
+    };
+
+    const auto hoursFrom = [] (double hours)
+    {
+        return [hours] (juce::Time now)
+        { return juce::String ((now + juce::RelativeTime::hours (hours)).toMilliseconds()); };
+    };
+
+    const Case cases[] = {
+        { "an hour ago", hoursFrom (-1.0), false },
+        { "a day ago", hoursFrom (-24.0), true },
+        { "an hour ahead (another process's clock)", hoursFrom (1.0), false },
+        { "two days ahead (a clock put back since)", hoursFrom (48.0), true },
+        { "not a number", [] (juce::Time)
+          { return juce::String ("soon"); },
+          true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.description);
+        const auto now = juce::Time (nowMs.load());
+        writeText (productSettingsFile(), "<WrendleFold_GLOBAL_SETTINGS WindowSize=\"1.5\" LastNewsCheck=\"" + c.recorded (now) + "\"/>");
+
+        LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, noticeDocument ("2.0.0", "update"));
+        auto notifications = makeNotifications (server.address());
+        notifications->checkForNews();
+        waitForFetch (*notifications);
+
+        EXPECT_EQ (server.requests().size(), c.fetches ? 1u : 0u);
+
+        // A fetch records its time and keeps the other settings.
+        OrvelSettings settings;
+        settings.loadProductSettings (true);
+        EXPECT_EQ (settings.getProductDouble (OrvelSettings::windowSizeKey, 0.0), 1.5);
+
+        if (c.fetches)
+        {
+            EXPECT_EQ (settings.getProductString (OrvelSettings::lastNewsCheckKey), juce::String (now.toMilliseconds()));
+        }
+    }
+}
+
+TEST_F (NotificationsTest, AnInstanceThatCannotRecordItsAttemptDoesNotFetch)
+{
+    // Something this store cannot read: it is never written over, so no attempt can be recorded.
+    writeText (productSettingsFile(), "<WrendleFold_GLOBAL_SETTINGS WindowSize=\"1.5\"");
+    const auto unreadable = productSettingsFile().loadFileAsString();
+
+    LocalHttpServer server (LocalHttpServer::Behaviour::answer, 200, noticeDocument ("2.0.0", "update"));
+    auto notifications = makeNotifications (server.address());
+    notifications->checkForNews();
+    waitForFetch (*notifications);
+
+    EXPECT_TRUE (server.requests().empty());
+    EXPECT_EQ (productSettingsFile().loadFileAsString(), unreadable);
+}
+
+//==============================================================================
 TEST_F (NotificationsTest, DestroyingDuringAFetchThatGetsNoAnswerReturnsWithinTheStopBound)
 {
     const std::pair<const char*, LocalHttpServer::Behaviour> cases[] = {
@@ -260,6 +438,7 @@ TEST_F (NotificationsTest, DestroyingDuringAFetchThatGetsNoAnswerReturnsWithinTh
     for (const auto& [name, behaviour] : cases)
     {
         SCOPED_TRACE (name);
+        productSettingsFile().deleteFile(); // each case is the day's first fetch
         LocalHttpServer server (behaviour, 200, noticeDocument ("2.0.0", "update notify"));
         CapturingLogger log;
 

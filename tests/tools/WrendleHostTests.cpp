@@ -1,13 +1,15 @@
 /* Tests of wrendle-host, run as a subprocess against the fixture module (see
    fixture/GainFixture.c): a stereo gain with a "Gain" parameter (CLAP value =
    linear gain 0..4, text in dB), 16 samples of latency made by a real delay
-   line, and a reported tail of 32 samples. */
+   line, and a reported tail of 32 samples; its latency plug-in changes that
+   latency when asked to. */
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -232,7 +234,7 @@ TEST (WrendleHostInfo, ShowsTheDescriptorParameterLatencyAndTailAsText)
     EXPECT_TRUE (contains (result.out, "Fixture Gain 2.3.4\n")) << result.out;
     EXPECT_TRUE (contains (result.out, "test.wrendle-host.gain")) << result.out;
     EXPECT_TRUE (contains (result.out, "audio-effect, stereo")) << result.out;
-    EXPECT_TRUE (contains (result.out, "3 in this module")) << result.out;
+    EXPECT_TRUE (contains (result.out, "4 in this module")) << result.out;
 
     // One parameter row: id, name, range, default, the plug-in's text for the default, flags.
     EXPECT_TRUE (contains (result.out, "Parameters (1)")) << result.out;
@@ -274,7 +276,7 @@ TEST (WrendleHostInfo, PrintsOnlyJsonThatParsesAndHoldsTheSameFacts)
     EXPECT_EQ (json.at ("plugin").at ("version"), "2.3.4");
     ASSERT_EQ (json.at ("plugin").at ("features").size(), 2u);
     EXPECT_EQ (json.at ("plugin").at ("features").at (0), "audio-effect");
-    EXPECT_EQ (json.at ("plugins_in_module").size(), 3u);
+    EXPECT_EQ (json.at ("plugins_in_module").size(), 4u);
 
     EXPECT_EQ (json.at ("extensions").get<std::vector<std::string>>(),
                (std::vector<std::string> { "clap.audio-ports", "clap.params", "clap.latency", "clap.tail" }));
@@ -369,9 +371,9 @@ TEST_P (WrendleHostRender, AppliesTheGainWithLatencyCompensatedSampleExact)
     EXPECT_FALSE (contains (result.err, "thread check failed")) << result.err;
     EXPECT_FALSE (contains (result.err, "plug-in [error]")) << result.err;
 
-    // Summary: one line on stdout.
-    EXPECT_EQ (lineCount (result.out), 1u) << result.out;
-    EXPECT_TRUE (contains (result.out, "latency 16")) << result.out;
+    // Summary: the levels and the latency, on stdout.
+    EXPECT_EQ (lineCount (result.out), 2u) << result.out;
+    EXPECT_TRUE (contains (result.out, "\nLatency 16 samples (0.33 ms), compensated")) << result.out;
     EXPECT_EQ (folder.fileNames(), (std::vector<std::string> { "in.wav", "out.wav" }));
 }
 
@@ -405,6 +407,163 @@ TEST (WrendleHostRenderSummary, ReportsPeakLevelsInAndOutInDecibels)
     EXPECT_TRUE (contains (result.out, "out peak -12.04 dBFS")) << result.out;
     EXPECT_TRUE (contains (result.out, "CPU ")) << result.out;
 }
+
+//==============================================================================
+// The latency a render compensates is the one in force for the audio it writes: the one the
+// --set values give at activation, then whatever a restart the plug-in asks for brings.
+
+/** Silence with one sample of 0.5 in both channels at `frame`. */
+Audio makeImpulse (size_t frames, size_t frame, int sampleRateHz)
+{
+    Audio audio;
+    audio.channels = 2;
+    audio.sampleRateHz = sampleRateHz;
+    audio.interleaved.assign (frames * 2, 0.0f);
+    audio.interleaved[frame * 2] = audio.interleaved[frame * 2 + 1] = 0.5f;
+    return audio;
+}
+
+size_t peakFrame (const Audio& audio, int channel)
+{
+    size_t peak = 0;
+
+    for (size_t frame = 0; frame < audio.frames(); ++frame)
+        if (std::abs (audio.at (frame, channel)) > std::abs (audio.at (peak, channel)))
+            peak = frame;
+
+    return peak;
+}
+
+#ifdef WRENDLE_MODULE
+TEST (WrendleHostRenderLatency, AnImpulseComesOutAtItsOwnFrameAtEveryOversamplingFactor)
+{
+    struct Factor
+    {
+        const char* text;
+        const char* latencyLine;
+    };
+
+    const Factor factors[] = { { "OFF", "\nLatency 0 samples (0.00 ms)" },
+                               { "2X", "\nLatency 8 samples (0.17 ms)" },
+                               { "4X", "\nLatency 12 samples (0.25 ms)" },
+                               { "8X", "\nLatency 14 samples (0.29 ms)" },
+                               { "16X", "\nLatency 14 samples (0.29 ms)" } };
+
+    TempFolder folder;
+    constexpr size_t impulseFrame = 1000;
+    writeWav (folder / "in.wav", makeImpulse (3000, impulseFrame, 48000));
+
+    for (const auto& factor : factors)
+    {
+        SCOPED_TRACE (factor.text);
+        const auto render = [&] (std::vector<std::string> settings)
+        {
+            std::vector<std::string> arguments { "render", WRENDLE_MODULE, (folder / "in.wav").string(),
+                                                 (folder / "out.wav").string(), "--tail", "0", "--set",
+                                                 std::string ("Oversampling=") + factor.text };
+            arguments.insert (arguments.end(), settings.begin(), settings.end());
+            const auto result = runTool (arguments, folder);
+            EXPECT_EQ (result.exitCode, 0) << result.err;
+            EXPECT_TRUE (contains (result.out, factor.latencyLine)) << result.out;
+            EXPECT_FALSE (contains (result.out + result.err, "estart")) << "no restart is needed\n"
+                                                                        << result.out << result.err;
+            return readWav (folder / "out.wav");
+        };
+
+        // Switched off, the plug-in delays the input by exactly its latency, so once that is
+        // compensated the impulse is back where it was, whole and alone.
+        const auto bypassed = render ({ "--set", "Bypass=0" });
+        ASSERT_EQ (bypassed.frames(), 3000u);
+
+        for (int channel = 0; channel < 2; ++channel)
+        {
+            EXPECT_EQ (peakFrame (bypassed, channel), impulseFrame);
+            EXPECT_EQ (bypassed.at (impulseFrame, channel), 0.5f);
+        }
+
+        // Folding, the chain's filters spread the impulse over a few samples; its peak stays
+        // on the impulse or the frame after at every factor, where an uncompensated 2X to 16X
+        // puts it 9 to 16 frames late.
+        const auto folded = render ({});
+
+        for (int channel = 0; channel < 2; ++channel)
+        {
+            EXPECT_GE (peakFrame (folded, channel), impulseFrame);
+            EXPECT_LE (peakFrame (folded, channel), impulseFrame + 1);
+        }
+    }
+}
+#endif
+
+struct LatencyChangeCase
+{
+    const char* description;
+    std::vector<std::string> settings;
+    uint32_t blockFrames;
+    const char* latencyLine;
+    const char* restartLine; ///< null: no restart
+};
+
+void PrintTo (const LatencyChangeCase& test, std::ostream* out)
+{
+    *out << test.description;
+}
+
+class WrendleHostRenderLatencyChange : public ::testing::TestWithParam<LatencyChangeCase>
+{
+};
+
+TEST_P (WrendleHostRenderLatencyChange, KeepsTheOutputAlignedFrameForFrame)
+{
+    const auto& test = GetParam();
+    TempFolder folder;
+    constexpr size_t inputFrames = 3000;
+    const auto input = makeNoise (2, inputFrames, 48000, 4321);
+    writeWav (folder / "in.wav", input);
+
+    std::vector<std::string> arguments { "render", FIXTURE_MODULE, (folder / "in.wav").string(),
+                                         (folder / "out.wav").string(), "--id", "test.wrendle-host.latency",
+                                         "--tail", "0", "--block", std::to_string (test.blockFrames) };
+    arguments.insert (arguments.end(), test.settings.begin(), test.settings.end());
+    const auto result = runTool (arguments, folder);
+
+    ASSERT_EQ (result.exitCode, 0) << result.err;
+    EXPECT_TRUE (contains (result.out, test.latencyLine)) << result.out;
+    EXPECT_FALSE (contains (result.err, "thread check failed")) << result.err;
+
+    if (test.restartLine != nullptr)
+        EXPECT_TRUE (contains (result.out, "\nRestarted at " + std::string (test.restartLine))) << result.out;
+    else
+        EXPECT_FALSE (contains (result.out, "Restarted")) << result.out;
+
+    // A gap would show as zeros, a repeated stretch or a wrong compensation as a shift: the
+    // fixture is a pure delay, so every frame must equal the input's.
+    const auto output = readWav (folder / "out.wav");
+    ASSERT_EQ (output.frames(), inputFrames);
+    size_t firstWrongFrame = inputFrames;
+
+    for (size_t frame = 0; frame < inputFrames && firstWrongFrame == inputFrames; ++frame)
+        for (int channel = 0; channel < 2; ++channel)
+            if (output.at (frame, channel) != input.at (frame, channel))
+                firstWrongFrame = frame;
+
+    EXPECT_EQ (firstWrongFrame, inputFrames) << "the output parts from the input here";
+}
+
+// The fixture asks for its restart in the block that reaches its 1000th frame; the host
+// honours it after that block, where the frames written so far are the frames processed
+// minus the 16 of latency.
+INSTANTIATE_TEST_SUITE_P (
+    Cases,
+    WrendleHostRenderLatencyChange,
+    ::testing::Values (
+        LatencyChangeCase { "LatencySetBeforeActivationNeedsNoRestart", { "--set", "Latency=40", "--set", "Later Latency=40" }, 64, "\nLatency 40 samples", nullptr },
+        LatencyChangeCase { "LongerLatencyMidRender", { "--set", "Later Latency=40" }, 64, "\nLatency 16 samples", "0.021 s (frame 1008), as the plug-in asked: latency 40 samples (0.83 ms) from there" },
+        LatencyChangeCase { "ShorterLatencyMidRender", { "--set", "Later Latency=4" }, 64, "\nLatency 16 samples", "0.021 s (frame 1008), as the plug-in asked: latency 4 samples (0.08 ms) from there" },
+        LatencyChangeCase { "NoLatencyAfterARestartInBlocksShorterThanTheLatency", { "--set", "Later Latency=0" }, 7, "\nLatency 16 samples", "0.021 s (frame 985), as the plug-in asked: latency 0 samples (0.00 ms) from there" },
+        LatencyChangeCase { "LatencyLongerThanABlock", { "--set", "Later Latency=100" }, 50, "\nLatency 16 samples", "0.021 s (frame 984), as the plug-in asked: latency 100 samples (2.08 ms) from there" }),
+    [] (const ::testing::TestParamInfo<LatencyChangeCase>& info)
+    { return std::string (info.param.description); });
 
 TEST (WrendleHostRenderOutput, ReplacesAnExistingFileWhole)
 {
@@ -555,7 +714,8 @@ INSTANTIATE_TEST_SUITE_P (
         UsageCase { "GenerateNothing", { "generate", "OUT", "--seconds", "0" }, "--seconds", true },
         UsageCase { "GuiWithoutModule", { "gui" }, "gui needs exactly one PATH", true },
         UsageCase { "GuiForNoTime", { "gui", FIXTURE_MODULE, "--seconds", "0" }, "--seconds", true },
-        UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true }),
+        UsageCase { "GuiAtNegativeScale", { "gui", FIXTURE_MODULE, "--scale", "-1" }, "--scale", true },
+        UsageCase { "HelpForAnUnknownCommand", { "help", "play" }, "there is no command 'play'", true }),
     [] (const ::testing::TestParamInfo<UsageCase>& info)
     { return std::string (info.param.description); });
 
@@ -569,6 +729,75 @@ TEST (WrendleHostHelp, PrintsUsageOnStdoutAndSucceeds)
     EXPECT_TRUE (contains (result.out, "wrendle-host check PATH")) << result.out;
     EXPECT_TRUE (contains (result.out, "wrendle-host generate OUT.wav")) << result.out;
     EXPECT_TRUE (contains (result.out, "Exit status")) << result.out;
+}
+
+TEST (WrendleHostHelp, EachCommandsHelpNamesEveryOptionItTakesWithAnExample)
+{
+    struct CommandOptions
+    {
+        std::string command;
+        std::vector<std::string> options;
+    };
+
+    const std::vector<std::string> common { "--id PLUGIN_ID", "--verbose" };
+    const CommandOptions commands[] = {
+        { "info", { "--json", "--rate HZ", "--block FRAMES" } },
+        { "render", { "--set NAME=VALUE", "--rate HZ", "--block FRAMES", "--tail SECONDS", "--no-progress" } },
+        { "check", { "--rate HZ", "--other-rate HZ", "--block FRAMES", "--no-gui" } },
+        { "generate", { "--seconds SECONDS", "--rate HZ" } },
+        { "gui", { "--seconds S", "--screenshot FILE.png", "--scale F" } },
+    };
+
+    TempFolder folder;
+
+    for (const auto& [command, options] : commands)
+    {
+        SCOPED_TRACE (command);
+        const auto help = runTool ({ command, "--help" }, folder);
+        ASSERT_EQ (help.exitCode, 0) << help.err;
+
+        auto expected = options;
+
+        if (command != "generate")
+            expected.insert (expected.end(), common.begin(), common.end());
+
+        // Each option once in the synopsis and once where it is explained.
+        for (const auto& option : expected)
+            EXPECT_GE (occurrences (help.out, option), 2u) << option << "\n"
+                                                           << help.out;
+
+        EXPECT_TRUE (contains (help.out, "Example:\n           wrendle-host " + command + " ")) << help.out;
+        EXPECT_EQ (runTool ({ "help", command }, folder).out, help.out);
+    }
+}
+
+TEST (WrendleHostHelp, TheManualPageDescribesEveryOptionTheHelpNames)
+{
+    TempFolder folder;
+    const auto help = runTool ({ "--help" }, folder).out;
+    const auto manualPage = readWholeFile (WRENDLE_HOST_MANUAL_PAGE);
+    ASSERT_FALSE (manualPage.empty());
+
+    size_t optionsSeen = 0;
+
+    for (auto at = help.find ("--"); at != std::string::npos; at = help.find ("--", at + 2))
+    {
+        auto end = at + 2;
+
+        while (end < help.size() && (std::isalnum (static_cast<unsigned char> (help[end])) || help[end] == '-'))
+            ++end;
+
+        // roff writes a minus sign as \-.
+        std::string inRoff;
+
+        for (auto i = at; i < end; ++i)
+            inRoff += help[i] == '-' ? "\\-" : std::string (1, help[i]);
+
+        EXPECT_TRUE (contains (manualPage, inRoff)) << help.substr (at, end - at) << " is not in the manual page";
+        ++optionsSeen;
+    }
+
+    EXPECT_GT (optionsSeen, 15u);
 }
 
 //==============================================================================

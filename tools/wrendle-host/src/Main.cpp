@@ -2,18 +2,20 @@
 
     Loads any CLAP module through its `clap_entry`, exactly like a DAW does, and
     describes the plug-in (`info`), runs a WAV file through it offline
-    (`render`) or puts it through a host-conformance sequence (`check`). It links
-    no plug-in code, so it checks what users actually get. `generate` writes a
-    test signal to render.
+    (`render`), puts it through a host-conformance sequence (`check`) or shows its
+    editor (`gui`). It links no plug-in code, so it checks what users actually
+    get. `generate` writes a test signal to render.
 */
 
 #include "Commands.h"
 #include "HostError.h"
 #include "SystemUtilities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -27,81 +29,165 @@ namespace wrendlehost
 
 namespace
 {
-    const char* const usageText =
-        "Usage:\n"
-        "  wrendle-host info PATH [--json] [--id PLUGIN_ID] [--rate HZ] [--block FRAMES]\n"
-        "  wrendle-host render PATH IN.wav OUT.wav [--set NAME=VALUE]... [--id PLUGIN_ID]\n"
-        "                      [--rate HZ] [--block FRAMES] [--tail SECONDS] [--no-progress]\n"
-        "  wrendle-host check PATH [--id PLUGIN_ID] [--rate HZ] [--other-rate HZ] [--block FRAMES] [--no-gui]\n"
-        "  wrendle-host generate OUT.wav [--seconds SECONDS] [--rate HZ]\n"
-        "  wrendle-host gui PATH [--seconds S] [--screenshot FILE.png] [--scale F] [--id PLUGIN_ID]\n"
-        "  wrendle-host --help | --version\n";
+    /** One command's part of the help: its synopsis (after "wrendle-host "; a line break
+        continues it under the command's first argument), and what it does with every option
+        it takes and an example. */
+    struct CommandHelp
+    {
+        const char* name;
+        const char* synopsis;
+        const char* text;
+        bool takesCommonOptions;
+    };
 
-    const char* const helpText =
-        "\n"
-        "Loads a CLAP plug-in module (PATH, e.g. ~/.clap/WrendleFold.clap) through its\n"
-        "clap_entry, as a DAW does.\n"
-        "\n"
-        "info     Shows the plug-in's descriptor, the extensions it offers, its audio\n"
-        "         and note ports, its parameters (id, name, range, default and the\n"
-        "         plug-in's text for the default), and its latency and tail once\n"
-        "         activated.\n"
-        "           --json            print the same facts as JSON\n"
-        "           --rate HZ         sample rate to activate at (default 48000)\n"
-        "           --block FRAMES    largest block to activate for (default 512)\n"
-        "\n"
-        "render   Runs IN.wav (mono or stereo) through the plug-in offline, block by\n"
-        "         block, and writes OUT.wav (32-bit float) with the plug-in's output\n"
-        "         channels. The plug-in's latency is compensated, so OUT.wav lines up\n"
-        "         sample for sample with IN.wav; it is as long as IN.wav plus the tail.\n"
-        "         OUT.wav is replaced only when the render succeeds.\n"
-        "           --set NAME=VALUE  set a parameter as the render starts; NAME is\n"
-        "                             the parameter's name (case and spaces do not\n"
-        "                             matter) or its id. A plain number is taken as\n"
-        "                             the CLAP value; anything else (\"-6 dB\", \"50%\")\n"
-        "                             is read by the plug-in itself. Repeatable.\n"
-        "           --rate HZ         sample rate to run at (default: the file's;\n"
-        "                             no resampling is done)\n"
-        "           --block FRAMES    block size (default 512)\n"
-        "           --tail SECONDS    audio to render after the input ends\n"
-        "                             (default: the tail the plug-in reports)\n"
-        "           --no-progress     never show the progress bar\n"
-        "\n"
-        "check    Plays a host that makes the mistakes real hosts make, between the\n"
-        "         calls every plug-in must get right: init; activate twice; activate\n"
-        "         at another rate while active; process before start_processing; a\n"
-        "         state save and load round trip into a fresh instance; a parameter\n"
-        "         flush while inactive; GUI create, size and destroy (only when a\n"
-        "         display exists); destroy; destroy while still active. Prints what\n"
-        "         the plug-in answered and every line it sent to the host's log.\n"
-        "         Exits with 0 when the plug-in survived.\n"
-        "           --rate HZ         first sample rate (default 48000)\n"
-        "           --other-rate HZ   the rate of the second activation (default 44100)\n"
-        "           --block FRAMES    largest block (default 512)\n"
-        "           --no-gui          leave the GUI alone even with a display\n"
-        "\n"
-        "generate Writes OUT.wav, a stereo test signal (32-bit float): a 110 Hz sine\n"
-        "         left and a 165 Hz sine right under one slow swell from quiet to\n"
-        "         loud and back, to hear an effect at every level in one render.\n"
-        "           --seconds SECONDS length (default 4)\n"
-        "           --rate HZ         sample rate (default 48000)\n"
-        "\n"
-        "gui      Opens the plug-in's editor in a window of its own (X11), driving it\n"
-        "         only through the timers and file descriptors it registers with the\n"
-        "         host, as inside a Linux DAW. Resizing the window resizes the editor\n"
-        "         within the limits the plug-in sets. Needs a display.\n"
-        "           --seconds S       close after S seconds (default: when the window\n"
-        "                             is closed)\n"
-        "           --screenshot FILE.png  save what the window shows as it closes\n"
-        "           --scale F         ask the plug-in to scale its editor by F\n"
-        "                             (1.5 or 150 both mean 150 %)\n"
-        "\n"
+    const CommandHelp commandHelp[] = {
+        { "info", "info PATH [--json] [--rate HZ] [--block FRAMES]\n[--id PLUGIN_ID] [--verbose]",
+          "info     Shows the plug-in's descriptor, the extensions it offers, its audio\n"
+          "         and note ports, its parameters (id, name, range, default and the\n"
+          "         plug-in's text for the default), and its latency and tail once\n"
+          "         activated.\n"
+          "           --json            print the same facts as JSON\n"
+          "           --rate HZ         sample rate to activate at (default 48000)\n"
+          "           --block FRAMES    largest block to activate for (default 512)\n"
+          "         Example:\n"
+          "           wrendle-host info /usr/lib/clap/WrendleFold.clap --json > facts.json\n",
+          true },
+        { "render",
+          "render PATH IN.wav OUT.wav [--set NAME=VALUE]... [--rate HZ]\n"
+          "[--block FRAMES] [--tail SECONDS] [--no-progress]\n"
+          "[--id PLUGIN_ID] [--verbose]",
+          "render   Runs IN.wav (mono or stereo) through the plug-in offline, block by\n"
+          "         block, and writes OUT.wav (32-bit float) with the plug-in's output\n"
+          "         channels. The parameters are set before the plug-in is activated, so\n"
+          "         the latency it reports is the one they give; that latency (and the\n"
+          "         new one after a restart the plug-in asks for) is compensated, so\n"
+          "         OUT.wav lines up sample for sample with IN.wav; it is as long as\n"
+          "         IN.wav plus the tail. Prints the levels in and out, the CPU time and\n"
+          "         the latency. OUT.wav is replaced only when the render succeeds.\n"
+          "           --set NAME=VALUE  set a parameter; NAME is the parameter's name\n"
+          "                             (case and spaces do not matter) or its id. A\n"
+          "                             plain number is the CLAP value and must lie in\n"
+          "                             the range info shows; anything else (\"-6 dB\",\n"
+          "                             \"50%\", \"4X\") is read by the plug-in itself.\n"
+          "                             Repeatable; a later one wins.\n"
+          "           --rate HZ         sample rate to run at (default: the file's;\n"
+          "                             no resampling is done)\n"
+          "           --block FRAMES    block size (default 512)\n"
+          "           --tail SECONDS    audio to render after the input ends\n"
+          "                             (default: the tail the plug-in reports)\n"
+          "           --no-progress     never show the progress bar (it shows on a\n"
+          "                             terminal once a render takes a second)\n"
+          "         Example:\n"
+          "           wrendle-host render /usr/lib/clap/WrendleFold.clap in.wav out.wav \\\n"
+          "               --set \"Fold Amount=0.7\" --set Oversampling=4X --set Mix=50%\n",
+          true },
+        { "check", "check PATH [--rate HZ] [--other-rate HZ] [--block FRAMES]\n[--no-gui] [--id PLUGIN_ID] [--verbose]",
+          "check    Plays a host that makes the mistakes real hosts make, between the\n"
+          "         calls every plug-in must get right: init; activate twice; activate\n"
+          "         at another rate while active; process before start_processing; a\n"
+          "         state save and load round trip into a fresh instance; a parameter\n"
+          "         flush while inactive; GUI create, size and destroy (only when a\n"
+          "         display exists); destroy; destroy while still active. Prints what\n"
+          "         the plug-in answered and every line it sent to the host's log.\n"
+          "         Exits with 0 when the plug-in survived.\n"
+          "           --rate HZ         first sample rate (default 48000)\n"
+          "           --other-rate HZ   the rate of the second activation (default 44100)\n"
+          "           --block FRAMES    largest block (default 512)\n"
+          "           --no-gui          leave the GUI alone even with a display\n"
+          "         Example:\n"
+          "           wrendle-host check ~/.clap/WrendleFold.clap --no-gui\n",
+          true },
+        { "generate", "generate OUT.wav [--seconds SECONDS] [--rate HZ]",
+          "generate Writes OUT.wav, a stereo test signal (32-bit float): a 110 Hz sine\n"
+          "         left and a 165 Hz sine right under one slow swell from quiet to\n"
+          "         loud and back, to hear an effect at every level in one render.\n"
+          "           --seconds SECONDS length (default 4)\n"
+          "           --rate HZ         sample rate (default 48000)\n"
+          "         Example:\n"
+          "           wrendle-host generate test.wav --seconds 10 --rate 44100\n",
+          false },
+        { "gui", "gui PATH [--seconds S] [--screenshot FILE.png] [--scale F]\n[--id PLUGIN_ID] [--verbose]",
+          "gui      Opens the plug-in's editor in a window of its own (X11), driving it\n"
+          "         only through the timers and file descriptors it registers with the\n"
+          "         host, as inside a Linux DAW. Resizing the window resizes the editor\n"
+          "         within the limits the plug-in sets. Needs a display.\n"
+          "           --seconds S       close after S seconds (default: when the window\n"
+          "                             is closed)\n"
+          "           --screenshot FILE.png  save what the window shows as it closes\n"
+          "           --scale F         ask the plug-in to scale its editor by F\n"
+          "                             (1.5 or 150 both mean 150 %)\n"
+          "         Example:\n"
+          "           wrendle-host gui /usr/lib/clap/WrendleFold.clap --seconds 5 \\\n"
+          "               --screenshot editor.png --scale 1.5\n",
+          true },
+    };
+
+    const char* const introText =
+        "Loads a CLAP plug-in module (PATH, e.g. ~/.clap/WrendleFold.clap or\n"
+        "/usr/lib/clap/WrendleFold.clap) through its clap_entry, as a DAW does; it links\n"
+        "no plug-in code, so it sees what a host sees. An option takes its value as the\n"
+        "next argument or after '=' (--rate 44100 or --rate=44100).\n";
+
+    const char* const commonOptionsText =
         "All but generate:\n"
         "           --id PLUGIN_ID    pick a plug-in of a module that holds several\n"
-        "           --verbose         also show the plug-in's debug messages\n"
-        "\n"
+        "                             (info lists them; default: the first)\n"
+        "           --verbose, -v     also show the plug-in's debug messages\n";
+
+    const char* const exitStatusText =
         "Exit status: 0 success, 1 usage error, 2 the module, the plug-in or a file\n"
         "failed (the reason is printed on one line).\n";
+
+    const CommandHelp* findCommandHelp (const std::string& name)
+    {
+        for (const auto& help : commandHelp)
+            if (name == help.name)
+                return &help;
+
+        return nullptr;
+    }
+
+    std::string synopsisLines (const CommandHelp& help)
+    {
+        const std::string prefix = "  wrendle-host ";
+        const std::string indent (prefix.size() + std::strlen (help.name) + 1, ' ');
+        std::string text = prefix;
+
+        for (const auto* c = help.synopsis; *c != 0; ++c)
+            text += *c == '\n' ? "\n" + indent : std::string (1, *c);
+
+        return text + "\n";
+    }
+
+    std::string usageText()
+    {
+        std::string text = "Usage:\n";
+
+        for (const auto& help : commandHelp)
+            text += synopsisLines (help);
+
+        return text + "  wrendle-host help [COMMAND] | COMMAND --help | --version\n";
+    }
+
+    std::string helpText()
+    {
+        std::string text = usageText() + "\n" + introText;
+
+        for (const auto& help : commandHelp)
+            text += std::string ("\n") + help.text;
+
+        return text + "\n" + commonOptionsText + "\n" + exitStatusText;
+    }
+
+    std::string commandHelpText (const CommandHelp& help)
+    {
+        std::string text = "Usage:\n" + synopsisLines (help) + "\n" + help.text;
+
+        if (help.takesCommonOptions)
+            text += std::string ("\n") + commonOptionsText;
+
+        return text + "\n" + exitStatusText;
+    }
 
     constexpr uint32_t maxBlockFrames = 1u << 20;
     constexpr double maxTailSeconds = 24.0 * 3600.0;
@@ -424,16 +510,29 @@ namespace
     {
         if (argc < 2)
         {
-            std::fputs (usageText, stderr);
+            std::fputs (usageText().c_str(), stderr);
             return exitUsage;
         }
 
         const std::string command (argv[1]);
 
-        if (command == "--help" || command == "-h" || command == "help")
+        // Help: "help [COMMAND]" (or --help, -h) and "COMMAND ... --help".
+        const bool helpCommand = command == "help" || command == "--help" || command == "-h";
+        const auto* commandAsked = findCommandHelp (helpCommand && argc > 2 ? argv[2] : command);
+        const auto isHelpOption = [] (const char* argument)
+        { return std::strcmp (argument, "--help") == 0 || std::strcmp (argument, "-h") == 0; };
+
+        if (helpCommand && argc > 2 && commandAsked == nullptr)
+        {
+            printError (std::string ("there is no command '") + argv[2] + "'");
+            std::fputs (usageText().c_str(), stderr);
+            return exitUsage;
+        }
+
+        if (helpCommand || (commandAsked != nullptr && std::any_of (argv + 2, argv + argc, isHelpOption)))
         {
             std::cout << "wrendle-host " << WRENDLE_HOST_VERSION << ": a command-line CLAP host\n\n"
-                      << usageText << helpText;
+                      << (commandAsked != nullptr ? commandHelpText (*commandAsked) : helpText());
             return exitOk;
         }
 
@@ -469,7 +568,7 @@ namespace
         catch (const HostError& error)
         {
             printError (error.what());
-            std::fputs (usageText, stderr);
+            std::fputs (usageText().c_str(), stderr);
             return exitUsage;
         }
 

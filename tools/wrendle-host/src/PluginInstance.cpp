@@ -143,6 +143,20 @@ void PluginInstance::stopProcessing()
     processing = false;
 }
 
+bool PluginInstance::flushParameters (const clap_input_events_t& events)
+{
+    const auto* params = getExtensionAs<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+
+    if (params == nullptr || params->flush == nullptr)
+        return false;
+
+    const clap_output_events_t dropped { nullptr, [] (const clap_output_events_t*, const clap_event_header_t*)
+                                         { return true; } };
+    params->flush (plugin, &events, &dropped);
+    host.runRequestedCallbacks();
+    return true;
+}
+
 clap_process_status PluginInstance::process (const clap_process_t& block) noexcept
 {
     Host::AudioThreadScope audio;

@@ -68,6 +68,11 @@ public:
     void startProcessing();
     void stopProcessing();
 
+    /** Hands parameter events to the inactive plug-in through params.flush, on the main
+        thread as CLAP asks while inactive; events the plug-in sends back are dropped.
+        False when the plug-in has no flush. */
+    bool flushParameters (const clap_input_events_t& events);
+
     /** One process call on the (simulated) audio thread. */
     clap_process_status process (const clap_process_t& block) noexcept;
 

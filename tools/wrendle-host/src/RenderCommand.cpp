@@ -235,9 +235,11 @@ namespace
         return source;
     }
 
-    /** Reads the ports, queues the parameters for the first block, asks for
-        offline rendering and activates the plug-in; then works out the latency
-        to compensate and the tail to render.
+    /** Reads the ports, sets the parameters, asks for offline rendering and
+        activates the plug-in; then works out the latency to compensate and the
+        tail to render. The values go in before activation (params.flush while
+        inactive), so the latency read after it is the one these settings give;
+        a plug-in without flush gets them as events of the first block instead.
     */
     RenderPlan preparePlugin (PluginInstance& instance, const RenderSource& source, const RenderOptions& options,
                               InputEvents& firstBlockEvents)
@@ -263,6 +265,9 @@ namespace
             std::fprintf (stderr, "note: the plug-in has no audio input; the input file only sets the length\n");
 
         buildParameterEvents (instance, options, firstBlockEvents);
+
+        if (! firstBlockEvents.empty() && instance.flushParameters (*firstBlockEvents.getList()))
+            firstBlockEvents.clear();
 
         if (const auto* render = instance.getExtensionAs<clap_plugin_render_t> (CLAP_EXT_RENDER);
             render != nullptr && render->set != nullptr)
@@ -291,30 +296,61 @@ namespace
         return plan;
     }
 
-    /** The one line the render prints: length, channels, latency, levels and CPU time. */
-    std::string summaryLine (const RenderOptions& options, const RenderSource& source, const RenderPlan& plan,
-                             const RenderTotals& totals)
+    std::string samplesText (uint64_t samples, double sampleRateHz)
+    {
+        char text[96];
+        std::snprintf (text, sizeof (text), "%llu samples (%.2f ms)", static_cast<unsigned long long> (samples),
+                       1000.0 * static_cast<double> (samples) / sampleRateHz);
+        return text;
+    }
+
+    /** What the render prints: a line with length, channels, levels and CPU time,
+        a line with the latency it compensated, and one per restart the plug-in
+        asked for (the latency it came back with, from the frame where it counts).
+    */
+    std::string summaryLines (const RenderOptions& options, const RenderSource& source, const RenderPlan& plan,
+                              const RenderTotals& totals)
     {
         const double audioSeconds = static_cast<double> (plan.outputFrames) / source.sampleRateHz;
         char summary[2048];
         std::snprintf (summary, sizeof (summary),
-                       "Rendered '%s': %.3f s at %g Hz (%d -> %u ch, latency %llu): in peak %s, RMS %s; out peak %s, RMS %s; CPU %.3f s",
+                       "Rendered '%s': %.3f s at %g Hz (%d -> %u ch): in peak %s, RMS %s; out peak %s, RMS %s; CPU %.3f s",
                        options.outputPath.c_str(), audioSeconds, source.sampleRateHz, source.fileChannels, plan.outputChannels,
-                       static_cast<unsigned long long> (totals.latencySamples), decibelText (totals.inputLevel.peak).c_str(),
-                       decibelText (totals.inputLevel.rms()).c_str(), decibelText (totals.outputLevel.peak).c_str(),
-                       decibelText (totals.outputLevel.rms()).c_str(), totals.cpuSeconds);
+                       decibelText (totals.inputLevel.peak).c_str(), decibelText (totals.inputLevel.rms()).c_str(),
+                       decibelText (totals.outputLevel.peak).c_str(), decibelText (totals.outputLevel.rms()).c_str(),
+                       totals.cpuSeconds);
 
-        std::string line (summary);
+        std::string lines (summary);
 
         if (audioSeconds > 0.0 && totals.cpuSeconds > 0.0)
         {
             char factor[96];
             std::snprintf (factor, sizeof (factor), " (real-time factor %.4f, %.0fx faster than real time)",
                            totals.cpuSeconds / audioSeconds, audioSeconds / totals.cpuSeconds);
-            line += factor;
+            lines += factor;
         }
 
-        return line;
+        lines += "\nLatency " + samplesText (totals.latencySamples, source.sampleRateHz)
+                 + ", compensated: the output lines up with the input";
+
+        // A plug-in that asks for restarts all the time gets a few lines and a count.
+        constexpr size_t restartsShown = 8;
+        const auto& restarts = totals.restarts;
+
+        for (size_t i = 0; i < restarts.size() && i < restartsShown; ++i)
+        {
+            char where[160];
+            std::snprintf (where, sizeof (where), "\nRestarted at %.3f s (frame %llu), as the plug-in asked: ",
+                           static_cast<double> (restarts[i].frame) / source.sampleRateHz,
+                           static_cast<unsigned long long> (restarts[i].frame));
+            lines += where + ("latency " + samplesText (restarts[i].latencySamples, source.sampleRateHz)) + " from there, compensated";
+        }
+
+        if (restarts.size() > restartsShown)
+            lines += "\n" + std::to_string (restarts.size() - restartsShown) + " more restarts; the last left the latency at "
+                     + samplesText (restarts.back().latencySamples, source.sampleRateHz);
+
+        return lines;
     }
 } // namespace
 
@@ -338,7 +374,7 @@ int runRender (const RenderOptions& options, std::ostream& out)
     source.file.reset();
     output.commit();
 
-    out << summaryLine (options, source, plan, totals) << "\n";
+    out << summaryLines (options, source, plan, totals) << "\n";
 
     if (totals.outputLevel.nonFinite > 0)
         std::fprintf (stderr, "warning: the output holds %llu non-finite samples (NaN or infinity)\n",

@@ -204,6 +204,93 @@ namespace
         Clock::time_point start, lastDraw {};
         bool drawn = false;
     };
+
+    //==============================================================================
+    /** Feeds the main input port from the file, from any frame on: a restarted
+        plug-in is fed again from an earlier frame. Frames past the end of the
+        file are silence; every frame of the file counts once in the input level.
+    */
+    class InputFeed
+    {
+    public:
+        InputFeed (RenderSource& sourceToRead, const RenderPlan& plan, uint32_t blockFrames)
+            : source (sourceToRead), mainInput (plan.mainInput), inputChannels (plan.inputChannels), mapping (plan.mapping),
+              fileChannels (static_cast<size_t> (source.fileChannels)), fileBlock (static_cast<size_t> (blockFrames) * fileChannels)
+        {
+        }
+
+        void fill (PortBuffers& inputs, uint64_t firstFrame, uint32_t frames, LevelMeter& level)
+        {
+            if (firstFrame >= source.frames)
+                return;
+
+            const auto framesFromFile = static_cast<uint32_t> (std::min<uint64_t> (frames, source.frames - firstFrame));
+
+            if (firstFrame != filePosition)
+            {
+                if (sf_seek (source.file.get(), static_cast<sf_count_t> (firstFrame), SEEK_SET) < 0)
+                    throw failure ("cannot go back in '" + source.path + "' to feed the restarted plug-in: "
+                                   + sf_strerror (source.file.get()));
+
+                filePosition = firstFrame;
+            }
+
+            const auto got = sf_readf_float (source.file.get(), fileBlock.data(), static_cast<sf_count_t> (framesFromFile));
+
+            if (got != static_cast<sf_count_t> (framesFromFile))
+                throw failure ("cannot read '" + source.path + "': the file ended early or is damaged");
+
+            filePosition += framesFromFile;
+
+            for (uint32_t f = 0; f < framesFromFile; ++f)
+            {
+                const float* frame = fileBlock.data() + f * fileChannels;
+
+                if (firstFrame + f >= framesMetered)
+                    for (size_t c = 0; c < fileChannels; ++c)
+                        level.add (frame[c]);
+
+                switch (mapping)
+                {
+                    case InputMapping::direct:
+                        for (uint32_t c = 0; c < inputChannels; ++c)
+                            inputs.channel (mainInput, c)[f] = frame[c];
+                        break;
+                    case InputMapping::spreadMono:
+                        for (uint32_t c = 0; c < inputChannels; ++c)
+                            inputs.channel (mainInput, c)[f] = frame[0];
+                        break;
+                    case InputMapping::mixToMono:
+                        inputs.channel (mainInput, 0)[f] = 0.5f * (frame[0] + frame[1]);
+                        break;
+                    case InputMapping::none:
+                        break;
+                }
+            }
+
+            framesMetered = std::max (framesMetered, firstFrame + framesFromFile);
+        }
+
+    private:
+        RenderSource& source;
+        const size_t mainInput;
+        const uint32_t inputChannels;
+        const InputMapping mapping;
+        const size_t fileChannels;
+        std::vector<float> fileBlock;
+        uint64_t filePosition = 0, framesMetered = 0;
+    };
+
+    /** Honours a restart request as a host does, and answers the new activation's latency. */
+    uint64_t restartPlugin (PluginInstance& instance, double sampleRateHz, uint32_t blockFrames)
+    {
+        instance.stopProcessing();
+        instance.deactivate();
+        instance.activate (sampleRateHz, blockFrames);
+        const auto latency = instance.readLatencySamples().value_or (0);
+        instance.startProcessing();
+        return latency;
+    }
 } // namespace
 
 //==============================================================================
@@ -215,15 +302,13 @@ RenderTotals renderBlocks (PluginInstance& instance,
                            SNDFILE* outputFile,
                            const RenderOptions& options)
 {
-    const auto mainInput = plan.mainInput, mainOutput = plan.mainOutput;
-    const auto inputChannels = plan.inputChannels, outputChannels = plan.outputChannels;
-    const auto fileChannels = static_cast<size_t> (source.fileChannels);
-    const auto inputFrames = source.frames, outputFrames = plan.outputFrames;
-    const auto mapping = plan.mapping;
+    const auto mainOutput = plan.mainOutput;
+    const auto outputChannels = plan.outputChannels;
+    const auto outputFrames = plan.outputFrames;
 
     PortBuffers inputBuffers (plan.inputPorts, options.blockFrames);
     PortBuffers outputBuffers (plan.outputPorts, options.blockFrames);
-    std::vector<float> fileBlock (static_cast<size_t> (options.blockFrames) * fileChannels);
+    InputFeed feed (source, plan, options.blockFrames);
     std::vector<float> outputBlock (static_cast<size_t> (options.blockFrames) * outputChannels);
 
     InputEvents noEvents;
@@ -231,75 +316,41 @@ RenderTotals renderBlocks (PluginInstance& instance,
     Transport transport (source.sampleRateHz);
 
     RenderTotals totals;
-    auto& latencySamples = totals.latencySamples;
-    latencySamples = plan.latencySamples;
-    uint64_t framesRead = 0, framesProcessed = 0, framesWritten = 0, framesToDrop = latencySamples;
-    bool latencyWarningGiven = false, restartNoteGiven = false;
+    totals.latencySamples = plan.latencySamples;
+
+    // The plug-in's latency is compensated by dropping as many frames from the
+    // start of its output (and running that much past the end of the input):
+    // the block fed from input frame `nextInputFrame` writes output frame
+    // `framesWritten` once `framesToDrop` frames are gone.
+    uint64_t latencySamples = plan.latencySamples;
+    uint64_t nextInputFrame = 0, framesProcessed = 0, framesWritten = 0, framesToDrop = latencySamples;
+    bool restartRequested = false, latencyWarningGiven = false;
 
     InterruptGuard interruptGuard;
-    ProgressBar progress (options.allowProgress, outputFrames + latencySamples, source.sampleRateHz);
+    ProgressBar progress (options.allowProgress, outputFrames, source.sampleRateHz);
 
     instance.startProcessing();
 
-    for (uint64_t blockIndex = 0; framesWritten < outputFrames; ++blockIndex)
+    for (bool firstBlock = true; framesWritten < outputFrames; firstBlock = false)
     {
         if (interruptRequested != 0)
             throw failure ("interrupted; '" + options.outputPath + "' was not written");
 
-        // The plug-in's latency is compensated by running `latency` frames past
-        // the end and dropping as many from the start.
-        const uint64_t totalToProcess = outputFrames + latencySamples;
-        const auto frames = static_cast<uint32_t> (std::min<uint64_t> (options.blockFrames, totalToProcess - framesProcessed));
+        const auto frames = static_cast<uint32_t> (std::min<uint64_t> (options.blockFrames, outputFrames - framesWritten + framesToDrop));
 
-        // Input: file audio while it lasts, then silence.
         inputBuffers.clear();
         outputBuffers.clear();
-        const auto framesFromFile = static_cast<uint32_t> (std::min<uint64_t> (frames, inputFrames - framesRead));
-
-        if (framesFromFile > 0)
-        {
-            const auto got = sf_readf_float (source.file.get(), fileBlock.data(), static_cast<sf_count_t> (framesFromFile));
-
-            if (got != static_cast<sf_count_t> (framesFromFile))
-                throw failure ("cannot read '" + options.inputPath + "': the file ended early or is damaged");
-
-            for (size_t i = 0; i < static_cast<size_t> (framesFromFile) * fileChannels; ++i)
-                totals.inputLevel.add (fileBlock[i]);
-
-            for (uint32_t f = 0; f < framesFromFile; ++f)
-            {
-                const float* frame = fileBlock.data() + f * fileChannels;
-
-                switch (mapping)
-                {
-                    case InputMapping::direct:
-                        for (uint32_t c = 0; c < inputChannels; ++c)
-                            inputBuffers.channel (mainInput, c)[f] = frame[c];
-                        break;
-                    case InputMapping::spreadMono:
-                        for (uint32_t c = 0; c < inputChannels; ++c)
-                            inputBuffers.channel (mainInput, c)[f] = frame[0];
-                        break;
-                    case InputMapping::mixToMono:
-                        inputBuffers.channel (mainInput, 0)[f] = 0.5f * (frame[0] + frame[1]);
-                        break;
-                    case InputMapping::none:
-                        break;
-                }
-            }
-
-            framesRead += framesFromFile;
-        }
+        feed.fill (inputBuffers, nextInputFrame, frames, totals.inputLevel);
 
         clap_process_t block {};
         block.steady_time = static_cast<int64_t> (framesProcessed);
         block.frames_count = frames;
-        block.transport = transport.at (framesProcessed);
+        block.transport = transport.at (nextInputFrame);
         block.audio_inputs = inputBuffers.data();
         block.audio_inputs_count = inputBuffers.count();
         block.audio_outputs = outputBuffers.data();
         block.audio_outputs_count = outputBuffers.count();
-        block.in_events = blockIndex == 0 ? firstBlockEvents.getList() : noEvents.getList();
+        block.in_events = firstBlock ? firstBlockEvents.getList() : noEvents.getList();
         block.out_events = &outputEvents;
 
         const double cpuBefore = threadCpuSeconds();
@@ -311,23 +362,20 @@ RenderTotals renderBlocks (PluginInstance& instance,
                            + " (process returned CLAP_PROCESS_ERROR)");
 
         framesProcessed += frames;
+        nextInputFrame += frames;
 
         // Between blocks the host is on its main thread: serve callbacks and
-        // pick up a latency the parameters of the first block have changed.
+        // take the plug-in's requests.
         instance.serviceMainThread();
+        restartRequested = host.takeRestartRequested() || restartRequested;
 
-        if (blockIndex == 0 || host.takeLatencyChanged())
+        if (host.takeLatencyChanged() && ! restartRequested && ! latencyWarningGiven)
         {
-            const auto latencyNow = instance.readLatencySamples().value_or (0);
-
-            if (blockIndex == 0)
+            // CLAP lets the latency change only at activation; a plug-in that
+            // changes it while active must ask for a restart.
+            if (const auto latencyNow = instance.readLatencySamples().value_or (0); latencyNow != latencySamples)
             {
-                latencySamples = framesToDrop = latencyNow;
-                host.takeLatencyChanged();
-            }
-            else if (latencyNow != latencySamples && ! latencyWarningGiven)
-            {
-                std::fprintf (stderr, "warning: the plug-in's latency changed from %llu to %llu samples during the render; "
+                std::fprintf (stderr, "warning: the plug-in's latency changed from %llu to %llu samples without a restart; "
                                       "the output stays aligned to %llu\n",
                               static_cast<unsigned long long> (latencySamples), static_cast<unsigned long long> (latencyNow),
                               static_cast<unsigned long long> (latencySamples));
@@ -335,13 +383,6 @@ RenderTotals renderBlocks (PluginInstance& instance,
             }
         }
 
-        if (host.takeRestartRequested() && ! restartNoteGiven)
-        {
-            std::fprintf (stderr, "note: the plug-in asked for a restart during the render; an offline render carries on\n");
-            restartNoteGiven = true;
-        }
-
-        // Output: drop the latency frames, keep at most what the output needs.
         const auto dropped = static_cast<uint32_t> (std::min<uint64_t> (framesToDrop, frames));
         framesToDrop -= dropped;
         const auto keep = static_cast<uint32_t> (std::min<uint64_t> (frames - dropped, outputFrames - framesWritten));
@@ -360,7 +401,20 @@ RenderTotals renderBlocks (PluginInstance& instance,
             throw failure ("cannot write '" + options.outputPath + "': " + sf_strerror (outputFile));
 
         framesWritten += keep;
-        progress.update (framesProcessed);
+        progress.update (framesWritten);
+
+        const bool movedOnSinceLastRestart = totals.restarts.empty() || framesWritten > totals.restarts.back().frame;
+
+        if (restartRequested && movedOnSinceLastRestart && framesWritten < outputFrames)
+        {
+            // The new activation starts clean: feed it again from the first frame
+            // whose output is missing and drop its own latency.
+            latencySamples = restartPlugin (instance, source.sampleRateHz, options.blockFrames);
+            totals.restarts.push_back ({ framesWritten, latencySamples });
+            nextInputFrame = framesWritten;
+            framesToDrop = latencySamples;
+            restartRequested = false;
+        }
     }
 
     instance.stopProcessing();

@@ -38,6 +38,7 @@ public:
 
     void add (const clap_event_param_value_t& event) { events.push_back (event); }
     void clear() noexcept { events.clear(); }
+    bool empty() const noexcept { return events.empty(); }
     const clap_input_events_t* getList() const noexcept { return &list; }
 
 private:
@@ -108,21 +109,36 @@ struct RenderPlan
     size_t mainInput = 0, mainOutput = 0;
     uint32_t inputChannels = 0, outputChannels = 0;
     InputMapping mapping = InputMapping::none;
-    uint64_t latencySamples = 0; ///< as reported on activation; the first block may change it
+    uint64_t latencySamples = 0; ///< as reported on activation, with the parameters already set
     uint64_t outputFrames = 0;   ///< the input's length plus the tail
 };
 
-/** What the summary line reports. */
+/** A restart the plug-in asked for during the render, as it was honoured. */
+struct RenderRestart
+{
+    uint64_t frame = 0;          ///< the first output frame aligned to the new latency
+    uint64_t latencySamples = 0; ///< the latency after the new activation
+};
+
+/** What the summary reports. */
 struct RenderTotals
 {
     LevelMeter inputLevel, outputLevel;
     double cpuSeconds = 0.0;
-    uint64_t latencySamples = 0; ///< the latency the output is aligned to
+    uint64_t latencySamples = 0; ///< the latency compensated from the start
+    std::vector<RenderRestart> restarts;
 };
 
 /** Starts processing, runs the plug-in block by block over the input file
     (then silence) until the plan's length is written to outputFile, and stops
     and deactivates it. Ctrl-C ends the render with a failure.
+
+    A restart the plug-in asks for is honoured between blocks, as a host does:
+    stop processing, deactivate, activate, start again. The fresh activation is
+    fed again from the first input frame whose output is not written yet, and
+    its latency is dropped, so the output stays aligned to the input without a
+    gap or a repeated stretch. Restarts wait until the output has moved on since
+    the last one, so a plug-in that asks on every block cannot stall the render.
 */
 RenderTotals renderBlocks (PluginInstance& instance,
                            Host& host,
