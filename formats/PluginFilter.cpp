@@ -7,14 +7,45 @@
 
 namespace
 {
-/** The processor as the format wrappers see it. Its own Bypass parameter is the
-    one a host's bypass switch moves (VST3's bypass flag, LV2's enabled port):
-    without it the wrappers would add a second bypass that skips the chain's
-    click-free, latency-aligned bypass. */
-class FormatProcessor final : public WrendleFoldProcessor
+/** The processor as JUCE's VST3 and standalone wrappers see it.
+
+    The host's bypass is not the product's "Bypass" switch: that one is a power
+    switch (1 = on, the effect runs) and stays an ordinary parameter. The
+    processor offers no bypass parameter, so the VST3 wrapper adds its own
+    (appended after every parameter, so no existing parameter's id moves) and
+    calls processBlockBypassed while the host bypasses: the processor's dry,
+    latency-aligned bypass.
+
+    VST3 lets the latency change at any time once the host is told: a change
+    of the running latency (an oversampling change) is passed on from the
+    message thread, where setLatencySamples makes the wrapper ask the host to
+    restart the component (kLatencyChanged); the host then re-activates, and
+    the preparation reports the same number. */
+class FormatProcessor final : public WrendleFoldProcessor,
+                              private juce::Timer
 {
 public:
-    juce::AudioProcessorParameter* getBypassParameter() const override { return getParameterSet().bypass; }
+    // juce::AudioProcessor is a virtual base: built here, by the most derived
+    // class, it must be given the processor's buses (enabled by default, which
+    // is what VST3 hosts that take the defaults activate).
+    FormatProcessor()
+        : juce::AudioProcessor (makeBuses())
+    {
+        startTimer (latencyPollMs);
+    }
+
+    ~FormatProcessor() override { stopTimer(); }
+
+private:
+    static constexpr int latencyPollMs = 50;
+
+    void timerCallback() override
+    {
+        const auto running = getRunningLatencySamples();
+
+        if (running != getLatencySamples())
+            setLatencySamples (running);
+    }
 };
 } // namespace
 

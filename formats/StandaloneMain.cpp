@@ -4,7 +4,10 @@
 
 #include "plugin/WrendleFoldProcessor.h"
 
+#include <juce_audio_plugin_client/juce_audio_plugin_client.h>
 #include <juce_audio_utils/juce_audio_utils.h>
+
+#include <juce_audio_plugin_client/Standalone/juce_StandaloneFilterWindow.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +18,100 @@ juce::JUCEApplicationBase* juce_CreateApplication();
 
 namespace
 {
+/** JUCE's standalone window, which also says in its title bar when no audio
+    device is open (none there, or none that would open): the effect is then
+    silent, and the Options menu is where one is chosen. A click on the notice
+    opens that dialog. */
+class StandaloneWindow final : public juce::StandaloneFilterWindow,
+                               private juce::Timer
+{
+public:
+    StandaloneWindow (const juce::String& title, juce::PropertySet* settings)
+        : juce::StandaloneFilterWindow (title, juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
+                                        settings, false)
+    {
+        noDeviceNotice.setColour (juce::TextButton::buttonColourId, juce::Colour (0xffb3261e));
+        noDeviceNotice.setColour (juce::TextButton::textColourOffId, juce::Colours::white);
+        noDeviceNotice.onClick = [this]
+        { getPluginHolder()->showAudioSettingsDialog(); };
+        juce::Component::addChildComponent (noDeviceNotice);
+        showDeviceState();
+        // A device can come and go (the settings dialog, a JACK server stopping).
+        startTimer (1000);
+    }
+
+    void resized() override
+    {
+        juce::StandaloneFilterWindow::resized();
+        const auto height = getTitleBarHeight() - 8;
+        noDeviceNotice.setBounds (76, 6, juce::jmin (340, getWidth() - 150), height);
+    }
+
+private:
+    void timerCallback() override { showDeviceState(); }
+
+    void showDeviceState()
+    {
+        noDeviceNotice.setVisible (getDeviceManager().getCurrentAudioDevice() == nullptr);
+    }
+
+    juce::TextButton noDeviceNotice { "No audio device: choose one in Options" };
+};
+
+/** JUCE's standalone application with the window above. */
+class StandaloneApplication final : public juce::JUCEApplication
+{
+public:
+    StandaloneApplication()
+    {
+        juce::PropertiesFile::Options options;
+        options.applicationName = getApplicationName();
+        options.filenameSuffix = ".settings";
+        options.osxLibrarySubFolder = "Application Support";
+#if JUCE_LINUX || JUCE_BSD
+        options.folderName = "~/.config";
+#endif
+        properties.setStorageParameters (options);
+    }
+
+    const juce::String getApplicationName() override
+    {
+        return JucePlugin_Name;
+    }
+    const juce::String getApplicationVersion() override
+    {
+        return JucePlugin_VersionString;
+    }
+    bool moreThanOneInstanceAllowed() override
+    {
+        return true;
+    }
+    void anotherInstanceStarted (const juce::String&) override {}
+
+    void initialise (const juce::String&) override
+    {
+        window = std::make_unique<StandaloneWindow> (getApplicationName(), properties.getUserSettings());
+        window->setVisible (true);
+    }
+
+    void shutdown() override
+    {
+        window = nullptr;
+        properties.saveIfNeeded();
+    }
+
+    void systemRequestedQuit() override
+    {
+        if (window != nullptr)
+            window->pluginHolder->savePluginState();
+        quit();
+    }
+
+private:
+    juce::ApplicationProperties properties;
+    std::unique_ptr<StandaloneWindow> window;
+};
+
 void printUsage()
 {
     std::printf ("Usage: wrendle-fold [--check | --help]\n"
@@ -94,4 +191,9 @@ int main (int argc, char* argv[])
 
     juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+}
+
+juce::JUCEApplicationBase* juce_CreateApplication()
+{
+    return new StandaloneApplication();
 }

@@ -172,7 +172,7 @@ void WrendleFoldProcessor::updateParameters()
     }
     autoGain.setTarget (gainCompensation);
 
-    setBypassed (params.bypass->getValue() < 0.5f);
+    setBypassed (params.bypass->getValue() < 0.5f || hostBypassed);
 }
 
 void WrendleFoldProcessor::resetChainState() noexcept
@@ -191,6 +191,16 @@ void WrendleFoldProcessor::reset()
 
 //==============================================================================
 void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    processBlockWithHostBypass (buffer, false);
+}
+
+void WrendleFoldProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    processBlockWithHostBypass (buffer, true);
+}
+
+void WrendleFoldProcessor::processBlockWithHostBypass (juce::AudioBuffer<float>& buffer, bool bypassedByHost)
 {
     const auto numIn = getTotalNumInputChannels();
     const auto numOut = getTotalNumOutputChannels();
@@ -213,7 +223,10 @@ void WrendleFoldProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         for (auto ch = juce::jmin (numIn, 2); ch < numOut; ++ch)
             buffer.clear (ch, 0, numFrames);
 
-    const auto changed = paramsChanged.exchange (false);
+    const auto hostBypassMoved = bypassedByHost != hostBypassed;
+    hostBypassed = bypassedByHost;
+
+    const auto changed = paramsChanged.exchange (false) || hostBypassMoved;
     if (changed)
         updateParameters();
 

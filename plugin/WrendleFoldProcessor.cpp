@@ -199,6 +199,19 @@ void WrendleFoldProcessor::applySettingsText (const juce::String& text)
     applySettingsXml (element.get(), false);
 }
 
+void WrendleFoldProcessor::applyPresetText (const juce::String& settingsText)
+{
+    // The text comes from a host's preset: the same limits as a host state.
+    const auto element = orvel::readSettingsText (settingsText);
+    applySettingsXml (element.get(), true);
+}
+
+void WrendleFoldProcessor::restoreJuceWrapperState (const void* data, int sizeInBytes)
+{
+    if (loadStateInformation (data, sizeInBytes))
+        params.bypass->setValue (1.0f);
+}
+
 void WrendleFoldProcessor::copySettingsToClipboard()
 {
     juce::SystemClipboard::copyTextToClipboard (createSettingsText());

@@ -11,6 +11,7 @@
 #include "engine/dsp/FoldCore.h"
 #include "engine/dsp/OversamplerBank.h"
 #include "engine/dsp/SoftClipStage.h"
+#include "lv2/Lv2ProcessorExtensions.h"
 #include "news/PluginNotifications.h"
 #include "state/OrvelSettings.h"
 
@@ -33,7 +34,8 @@ class SharedData;
     have seen half-restored values is silenced too (a sequence count around the
     restore). The callback lock is not used. */
 class WrendleFoldProcessor : public orvel::OrvelProcessor,
-                             public clapbinding::ClapProcessorExtensions
+                             public clapbinding::ClapProcessorExtensions,
+                             public lv2binding::Lv2ProcessorExtensions
 {
 public:
     /** The name the news request asks the server for (<address>wrendlefold.kvn). */
@@ -55,6 +57,13 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
     using juce::AudioProcessor::processBlock;
 
+    /** The host's bypass (VST3's bypass parameter, LV2's enabled port): the
+        same block with the chain crossfaded to the dry signal, delayed by the
+        whole latency as the power switch's bypass is. The power switch keeps
+        its own value; the next processBlock() fades the chain back in. */
+    void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlockBypassed;
+
     /** Clears every memory of the chain: filters, feedback, envelope, all the
         oversamplers in use and the bypass delay. */
     void reset() override;
@@ -73,6 +82,17 @@ public:
         (getLatencySamples()) changes only when the host prepares the processor. */
     int getRunningLatencySamples() const noexcept override { return runningLatencySamples.load (std::memory_order_relaxed); }
     bool isSilentUntilInput() const noexcept override { return silenceWatch.isSettled(); }
+
+    //==========================================================================
+    // What the LV2 binding asks beyond that (the running latency above serves it too).
+
+    /** A host preset's settings text, applied as a preset from the preset menu is:
+        Bypass and the locked parameters keep their values. Main thread. */
+    void applyPresetText (const juce::String& settingsText) override;
+
+    /** A state of the LV2 build that JUCE's wrapper made: restored, with the power switch
+        on, since that wrapper had written the host's bypass into it. Main thread. */
+    void restoreJuceWrapperState (const void* data, int sizeInBytes) override;
 
     //==========================================================================
     const wrendle::WrendleFoldParameters& getParameterSet() const noexcept { return params; }
@@ -177,6 +197,11 @@ public:
 
     static constexpr int numOversamplingChoices = 5;
 
+    /** The buses: stereo in and out, both enabled by default. juce::AudioProcessor is a
+        virtual base, which the most derived class builds: a class derived from this one
+        must pass these to it itself, or it gets JUCE's default buses, disabled. */
+    static BusesProperties makeBuses();
+
 private:
     void onParameterChanged (const juce::String& name, float normalisedValue);
     void applySettings (const juce::XmlElement* element, bool asPreset, bool asUserEdits);
@@ -185,6 +210,7 @@ private:
     void prepareChain() noexcept;
     void resetChainState() noexcept;
     void refreshLatency();
+    void processBlockWithHostBypass (juce::AudioBuffer<float>& buffer, bool bypassedByHost);
     void processChannels (juce::AudioBuffer<float>& buffer, int numIn, int numOut, int numFrames) noexcept;
     void processAroundPreparations (float* left, float* right, int numFrames) noexcept;
     void processChain (float* left, float* right, int numFrames) noexcept;
@@ -195,8 +221,6 @@ private:
     void applyStoredUserSettings();
     void handImageAdjustmentToSharedData();
     void loadInitPreset();
-
-    static BusesProperties makeBuses();
 
     orvel::OrvelSettings settings;
     const juce::String settingsTag;
@@ -244,6 +268,7 @@ private:
     // crossfades to and what a bypassed instance plays. It is fed every block.
     orvel::DryDelayLine bypassDelay;
     bool wasSkipping = false;
+    bool hostBypassed = false; // audio thread: the host's bypass of the last block
 
     // Declared before the look-and-feel and the shared images: destroyed after
     // them, and before the oversamplers and the chain.

@@ -14,7 +14,7 @@ packages=(
     clang libclang-rt-dev clang-format
     xvfb xauth
     sox
-    libjack-jackd2-dev jackd2 jalv lilv-utils sordi lv2-dev
+    libjack-jackd2-dev jackd2 jalv lilv-utils sordi lv2-dev lv2file
     dpkg-dev lintian
 )
 

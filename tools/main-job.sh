@@ -10,7 +10,7 @@ bash tools/install-dependencies.sh
 
 cmake -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)" --target WrendleFold wrendle-host factory_presets \
-    WrendleFoldFormats_LV2 WrendleFoldFormats_VST3
+    WrendleFold_LV2 WrendleFoldFormats_VST3
 
 mkdir -p "$HOME/.clap"
 install -m 0755 build/WrendleFold.clap "$HOME/.clap/WrendleFold.clap"
@@ -18,7 +18,7 @@ echo "Installed $HOME/.clap/WrendleFold.clap"
 
 # The LV2 and VST3 bundles, each replaced whole so no file of an older build stays.
 formats=build/formats/WrendleFoldFormats_artefacts/Release
-for bundle in "lv2:$formats/LV2/WrendleFold.lv2" "vst3:$formats/VST3/WrendleFold.vst3"; do
+for bundle in "lv2:build/LV2/WrendleFold.lv2" "vst3:$formats/VST3/WrendleFold.vst3"; do
     folder="$HOME/.${bundle%%:*}"
     mkdir -p "$folder"
     rm -rf "$folder/$(basename "${bundle#*:}")"

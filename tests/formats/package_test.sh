@@ -24,6 +24,7 @@ for path in \
     ./usr/lib/clap/WrendleFold.clap \
     ./usr/lib/lv2/WrendleFold.lv2/manifest.ttl \
     ./usr/lib/lv2/WrendleFold.lv2/dsp.ttl \
+    ./usr/lib/lv2/WrendleFold.lv2/presets.ttl \
     ./usr/lib/lv2/WrendleFold.lv2/libWrendleFold.so \
     ./usr/lib/vst3/WrendleFold.vst3/Contents/x86_64-linux/WrendleFold.so \
     ./usr/bin/wrendle-fold \

@@ -132,4 +132,36 @@ FactoryBankParse readFactoryBank (const juce::File& source)
     return parseFactoryBank (source.loadFileAsString());
 }
 
+juce::String applyFactoryPreset (const juce::Array<juce::AudioProcessorParameter*>& parameters, const FactoryPreset& preset,
+                                 const juce::AudioProcessorParameter* usersOnly)
+{
+    for (auto* parameter : parameters)
+        parameter->setValue (parameter->getDefaultValue());
+
+    for (int i = 0; i < preset.parameterNames.size(); ++i)
+    {
+        const auto& name = preset.parameterNames[i];
+        const auto& text = preset.valueTexts[i];
+        juce::AudioProcessorParameter* parameter = nullptr;
+
+        for (auto* candidate : parameters)
+            if (candidate->getName (50) == name)
+                parameter = candidate;
+
+        if (parameter == nullptr)
+            return "no parameter is named '" + name + "'";
+
+        if (parameter == usersOnly)
+            return name + " belongs to the user, not to a preset";
+
+        parameter->setValue (parameter->getValueForText (text));
+        const auto shown = parameter->getText (parameter->getValue(), 50);
+
+        if (shown != text)
+            return "'" + name + " = " + text + "' would show as '" + shown + "'";
+    }
+
+    return {};
+}
+
 } // namespace wrendle

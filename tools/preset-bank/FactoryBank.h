@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_core/juce_core.h>
+#include <juce_audio_processors/juce_audio_processors.h>
 
 #include <vector>
 
@@ -54,6 +54,12 @@ struct FactoryBankParse
 };
 
 FactoryBankParse parseFactoryBank (const juce::String& text);
+
+/** Sets the parameters to a preset: every one to its default, then each named one
+    to the value of its text, which the parameter must show again as written.
+    `usersOnly` (Bypass) may not be named. Empty on success, else what is wrong. */
+juce::String applyFactoryPreset (const juce::Array<juce::AudioProcessorParameter*>& parameters, const FactoryPreset& preset,
+                                 const juce::AudioProcessorParameter* usersOnly);
 FactoryBankParse readFactoryBank (const juce::File& source);
 
 } // namespace wrendle

@@ -33,45 +33,13 @@ struct ParameterHost final : orvel::ParameterOnlyProcessor
         params.createAndAdd (*this, [] (const juce::String&, float) {});
     }
 
-    juce::RangedAudioParameter* find (const juce::String& name) const
-    {
-        for (auto* parameter : getParameters())
-            if (parameter->getName (50) == name)
-                return static_cast<juce::RangedAudioParameter*> (parameter);
-
-        return nullptr;
-    }
-
     wrendle::WrendleFoldParameters params;
 };
 
-/** Sets the host's parameters to a preset: the built-in defaults, then the named
-    values. Empty on success, else what is wrong. */
+/** Sets the host's parameters to a preset. Empty on success, else what is wrong. */
 juce::String applyPreset (ParameterHost& host, const wrendle::FactoryPreset& preset)
 {
-    for (auto* parameter : host.getParameters())
-        parameter->setValue (parameter->getDefaultValue());
-
-    for (int i = 0; i < preset.parameterNames.size(); ++i)
-    {
-        const auto& name = preset.parameterNames[i];
-        const auto& text = preset.valueTexts[i];
-        auto* parameter = host.find (name);
-
-        if (parameter == nullptr)
-            return "no parameter is named '" + name + "'";
-
-        if (parameter == host.params.bypass)
-            return "Bypass belongs to the user, not to a preset";
-
-        parameter->setValue (parameter->getValueForText (text));
-        const auto shown = parameter->getText (parameter->getValue(), 50);
-
-        if (shown != text)
-            return "'" + name + " = " + text + "' would show as '" + shown + "'";
-    }
-
-    return {};
+    return wrendle::applyFactoryPreset (host.getParameters(), preset, host.params.bypass);
 }
 
 int fail (const juce::String& message)
